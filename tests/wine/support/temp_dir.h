@@ -1,0 +1,26 @@
+// A fresh directory under the system's temporary folder, removed with all it
+// holds when the object goes out of scope.
+#pragma once
+
+#include <string>
+
+class TempDir {
+public:
+    explicit TempDir(const char* prefix = "vsl");
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    // With a trailing backslash.
+    const std::string& path() const { return path_; }
+    std::string File(const std::string& name) const { return path_ + name; }
+
+private:
+    std::string path_;
+};
+
+void WriteFileBytes(const std::string& path, const std::string& bytes);
+std::string ReadFileBytes(const std::string& path);
+
+// Directory of the running test program, with a trailing backslash.
+std::string ProgramDir();
