@@ -1,0 +1,49 @@
+// In-process engine tests: the engine code linked into the test program, the
+// simulated flash.dll beside it, message boxes answered by a script.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "engine_state.h"
+#include "flashsim_control.h"
+#include "scripted_message_boxes.h"
+#include "temp_dir.h"
+
+// A function of a loaded module, typed.
+template <typename Function>
+Function ProcAddress(HMODULE module, const char* name) {
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+// INI text for the simulated board: section -> key -> value.
+using BoardFile = std::map<std::string, std::map<std::string, std::string>>;
+
+class EngineTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Describes the board in a fresh board file (flash content and journal in
+    // the test's temporary folder), loads it into the simulated driver and
+    // runs the engine's start-up from the test program's folder.
+    bool StartOnBoard(BoardFile board);
+
+    // The driver's journal lines so far.
+    std::vector<std::string> Journal() const;
+    size_t JournalCount(const std::string& function) const;
+
+    TempDir temp_;
+    ScriptedMessageBoxes boxes_;
+    HMODULE driver_ = nullptr;
+    FlashSimLoadBoardFn load_board_ = nullptr;
+    FlashSimLastErrorFn last_error_ = nullptr;
+    FlashSimHoldAtFn hold_at_ = nullptr;
+    FlashSimWaitHeldFn wait_held_ = nullptr;
+    FlashSimReleaseFn release_ = nullptr;
+};
