@@ -22,6 +22,9 @@ void EngineTest::TearDown() {
 }
 
 bool EngineTest::StartOnBoard(BoardFile board) {
+    // Each board gets fresh flash content: a board of another size would
+    // refuse the old file.
+    DeleteFileA(temp_.File("flash.bin").c_str());
     board["Flash"].emplace("Content", temp_.File("flash.bin"));
     board["Journal"].emplace("Path", temp_.File("journal.log"));
     std::ostringstream ini;

@@ -1,0 +1,483 @@
+// The descriptor search walks the image's candidate volumes from the end
+// backwards exactly as described in descriptor_search.h, but shares all work
+// between candidates so that the whole search stays linear in the image size:
+//
+// - "$BDR" positions: candidates are visited in falling order, so the image
+//   is scanned once, 4 KiB ahead of the candidate, keeping the nearest usable
+//   "$BDR" at or after it. That is the first "$BDR" the volume's own scan
+//   would meet; whether it lies inside the volume's bound is a comparison.
+// - Header checksums: words are summed through per-block prefix sums whose
+//   blocks are aligned with the candidates (all of them lie at the same
+//   residue modulo 4096).
+// - File walks: whether the file at absolute position p ends a walk (size 0 or
+//   0xFFFFFF, or past the image end: success; bad checksum or header/data past
+//   the image end: failure) or leads on to the next file does not depend on
+//   the volume that reached it. Each walk therefore only needs the first such
+//   terminal position q on the chain from its first file: it fails iff q is a
+//   failure and q lies below the volume's length (a walk never gets past its
+//   length). Chains advance in steps of 8, so every chain stays on one
+//   residue modulo 8; per residue a dense table (allocated on first use)
+//   records for each visited position the group of chains it belongs to, and
+//   each group records its terminal. A position is classified once; a later
+//   walk stops at the first visited position.
+// - File data sums: prefix sums over 8-byte blocks, built on first need.
+//
+// When memory for those tables cannot be had, the search runs without them
+// (same results, no longer linear on adversarial images).
+#include "descriptor_search.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "firmware_layout.h"
+
+namespace vossel {
+namespace {
+
+using Position = uint64_t;  // wide enough that no sum of stated lengths wraps
+
+constexpr Position kNoPosition = std::numeric_limits<Position>::max();
+
+struct FreeDeleter {
+    void operator()(void* p) const { std::free(p); }
+};
+
+template <class T>
+using HeapArray = std::unique_ptr<T[], FreeDeleter>;
+
+// Zero-filled array of n elements, or null when the memory is not there.
+template <class T>
+HeapArray<T> AllocateZeroed(Position n) {
+    if (n > std::numeric_limits<size_t>::max() / sizeof(T)) {
+        return HeapArray<T>();
+    }
+    return HeapArray<T>(static_cast<T*>(std::calloc(static_cast<size_t>(n), sizeof(T))));
+}
+
+uint8_t DirectByteSum(const uint8_t* bytes, Position count) {
+    uint32_t sum = 0;  // wraps modulo 2^32, which keeps it right modulo 256
+    for (Position i = 0; i < count; ++i) {
+        sum += bytes[i];
+    }
+    return static_cast<uint8_t>(sum);
+}
+
+uint16_t DirectWordSum(const uint8_t* bytes, Position evenCount) {
+    uint32_t sum = 0;
+    for (Position i = 0; i < evenCount; i += 2) {
+        sum += LoadLe16(bytes + i);
+    }
+    return static_cast<uint16_t>(sum);
+}
+
+// Byte sums of ranges, summed on the spot (one volume walk: its files' data
+// ranges do not overlap, so this stays linear).
+class DirectByteSums {
+public:
+    explicit DirectByteSums(const uint8_t* image) : image_(image) {}
+    uint8_t Sum(Position begin, Position end) { return DirectByteSum(image_ + begin, end - begin); }
+
+private:
+    const uint8_t* image_;
+};
+
+// Byte sums of ranges through prefix sums over 8-byte blocks, for many walks
+// whose files may overlap. Short ranges are summed directly; the table is
+// built on the first long one.
+class BlockByteSums {
+public:
+    BlockByteSums(const uint8_t* image, Position size, bool useTables)
+        : image_(image), size_(size), tried_(!useTables) {}
+
+    uint8_t Sum(Position begin, Position end) {
+        if (end - begin <= kDirectLimit || !Table()) {
+            return DirectByteSum(image_ + begin, end - begin);
+        }
+        const Position firstBlock = (begin + kBlock - 1) / kBlock;
+        const Position lastBlock = end / kBlock;
+        uint32_t sum = DirectByteSum(image_ + begin, firstBlock * kBlock - begin);
+        sum += static_cast<uint8_t>(prefix_[lastBlock] - prefix_[firstBlock]);
+        sum += DirectByteSum(image_ + lastBlock * kBlock, end - lastBlock * kBlock);
+        return static_cast<uint8_t>(sum);
+    }
+
+private:
+    static constexpr Position kBlock = 8;
+    static constexpr Position kDirectLimit = 64;
+
+    bool Table() {
+        if (!tried_) {
+            tried_ = true;
+            const Position blocks = size_ / kBlock;
+            prefix_ = AllocateZeroed<uint8_t>(blocks + 1);
+            if (prefix_) {
+                for (Position b = 0; b < blocks; ++b) {
+                    prefix_[b + 1] = static_cast<uint8_t>(prefix_[b] + DirectByteSum(image_ + b * kBlock, kBlock));
+                }
+            }
+        }
+        return prefix_ != nullptr;
+    }
+
+    const uint8_t* image_;
+    Position size_;
+    bool tried_;
+    HeapArray<uint8_t> prefix_;  // prefix_[b]: sum of bytes [0, 8b)
+};
+
+// Word sums of candidate volume headers. Every candidate lies at the image
+// size minus a multiple of 4096, so blocks anchored at size % kBlock start
+// exactly at each candidate.
+class HeaderWordSums {
+public:
+    HeaderWordSums(const uint8_t* image, Position size, bool useTables)
+        : image_(image), size_(size), anchor_(size % kBlock), tried_(!useTables) {}
+
+    // Sum of the words in [volume, volume + evenCount); the range lies in the
+    // image and volume is a candidate position.
+    uint16_t Sum(Position volume, Position evenCount) {
+        if (evenCount <= kDirectLimit || !Table()) {
+            return DirectWordSum(image_ + volume, evenCount);
+        }
+        const Position firstBlock = (volume - anchor_) / kBlock;
+        const Position fullBlocks = evenCount / kBlock;
+        uint32_t sum = static_cast<uint16_t>(prefix_[firstBlock + fullBlocks] - prefix_[firstBlock]);
+        sum += DirectWordSum(image_ + volume + fullBlocks * kBlock, evenCount % kBlock);
+        return static_cast<uint16_t>(sum);
+    }
+
+private:
+    static constexpr Position kBlock = 512;
+    static constexpr Position kDirectLimit = 1024;
+    static_assert(kVolumeCandidateStep % kBlock == 0, "candidates must start on block boundaries");
+
+    bool Table() {
+        if (!tried_) {
+            tried_ = true;
+            const Position blocks = (size_ - anchor_) / kBlock;
+            prefix_ = AllocateZeroed<uint16_t>(blocks + 1);
+            if (prefix_) {
+                for (Position b = 0; b < blocks; ++b) {
+                    prefix_[b + 1] =
+                        static_cast<uint16_t>(prefix_[b] + DirectWordSum(image_ + anchor_ + b * kBlock, kBlock));
+                }
+            }
+        }
+        return prefix_ != nullptr;
+    }
+
+    const uint8_t* image_;
+    Position size_;
+    Position anchor_;
+    bool tried_;
+    HeapArray<uint16_t> prefix_;  // prefix_[b]: sum of the words in [anchor, anchor + 512b)
+};
+
+struct VolumeFields {
+    uint32_t length;        // low 32 bits of the stated volume length
+    uint16_t headerLength;
+};
+
+// The 50 bytes up to and including the header length must lie in the image.
+bool ReadVolumeFields(const uint8_t* image, Position size, Position volume, VolumeFields* fields) {
+    if (volume > size || size - volume < sizeof(FirmwareVolumeHeaderPrefix)) {
+        return false;
+    }
+    const uint8_t* header = image + volume;
+    fields->length = LoadLe32(header + offsetof(FirmwareVolumeHeaderPrefix, FvLength));
+    fields->headerLength = LoadLe16(header + offsetof(FirmwareVolumeHeaderPrefix, HeaderLength));
+    return true;
+}
+
+// Bytes the header checksum covers: the words at every even offset below the
+// header length, so an odd length takes in the byte at the header length.
+constexpr Position HeaderChecksumBytes(uint16_t headerLength) { return (Position{headerLength} + 1) & ~Position{1}; }
+
+bool HasSignature(const uint8_t* at, const uint8_t (&signature)[4]) { return std::memcmp(at, signature, 4) == 0; }
+
+enum class FileOutcome : uint8_t {
+    kNext,  // the walk goes on at next
+    kStop,  // the walk ends with success
+    kFail,  // the volume fails
+};
+
+struct FileStepResult {
+    FileOutcome outcome;
+    Position next;
+};
+
+// The file whose header starts at position file (< size).
+template <class ByteSums>
+FileStepResult ClassifyFile(const uint8_t* image, Position size, Position file, ByteSums& sums) {
+    if (size - file < sizeof(FirmwareFileHeader)) {
+        return {FileOutcome::kFail, 0};
+    }
+    const uint8_t* header = image + file;
+    const uint32_t fileSize = LoadLe24(header + offsetof(FirmwareFileHeader, Size));
+    if (fileSize == kFileSizeEndEmpty || fileSize == kFileSizeEndErased) {
+        return {FileOutcome::kStop, 0};
+    }
+    if (header[offsetof(FirmwareFileHeader, Attributes)] & kFileAttributeChecksum) {
+        const uint8_t fileChecksum = header[offsetof(FirmwareFileHeader, FileChecksum)];
+        const uint8_t headerSum = static_cast<uint8_t>(DirectByteSum(header, sizeof(FirmwareFileHeader)) -
+                                                       header[offsetof(FirmwareFileHeader, State)] - fileChecksum);
+        if (headerSum != 0 || size - file < fileSize) {
+            return {FileOutcome::kFail, 0};
+        }
+        const Position dataBegin = file + sizeof(FirmwareFileHeader);
+        const Position dataEnd = file + fileSize;
+        const uint8_t dataSum =
+            static_cast<uint8_t>((dataEnd > dataBegin ? sums.Sum(dataBegin, dataEnd) : 0) + fileChecksum);
+        if (dataSum != 0) {
+            return {FileOutcome::kFail, 0};
+        }
+    }
+    return {FileOutcome::kNext, file + FileStep(fileSize)};
+}
+
+// First position on the chain that starts at first where the walk ends by
+// itself (kStop, also for a position at or past the image end, or kFail).
+struct ChainEnd {
+    Position position;
+    FileOutcome outcome;
+};
+
+// The chain from first, followed no further than limit (a walk that reaches
+// limit is over with success).
+template <class ByteSums>
+ChainEnd WalkChain(const uint8_t* image, Position size, Position first, Position limit, ByteSums& sums) {
+    for (Position file = first;;) {
+        if (file >= size || file >= limit) {
+            return {file, FileOutcome::kStop};
+        }
+        const FileStepResult step = ClassifyFile(image, size, file, sums);
+        if (step.outcome != FileOutcome::kNext) {
+            return {file, step.outcome};
+        }
+        file = step.next;
+    }
+}
+
+// A walk over the volume's files succeeds unless it meets a failing file
+// before its offset reaches the volume length.
+bool WalkSucceeds(Position volume, const VolumeFields& fields, const ChainEnd& end) {
+    return end.outcome != FileOutcome::kFail || end.position - volume >= fields.length;
+}
+
+// Chain ends shared by all walks of one search; see the top of this file.
+// GroupId is wide enough for one group per candidate volume.
+template <class GroupId>
+class ChainMemo {
+public:
+    ChainMemo(const uint8_t* image, Position size, bool useTables)
+        : image_(image), size_(size), useTables_(useTables) {}
+
+    // The end of the chain from first. Without a table the chain is walked
+    // directly, and then no further than limit (the volume's end).
+    template <class ByteSums>
+    ChainEnd Find(Position first, Position limit, ByteSums& sums) {
+        if (first >= size_) {
+            return {first, FileOutcome::kStop};
+        }
+        GroupId* slots = Slots(first % kResidues);
+        if (slots == nullptr) {
+            return WalkChain(image_, size_, first, limit, sums);
+        }
+        // Up to the first visited position or the chain's end.
+        Position file = first;
+        GroupId group = 0;
+        for (;;) {
+            if (file >= size_) {
+                group = NewGroup({file, FileOutcome::kStop});
+                break;
+            }
+            if (slots[file / kResidues] != 0) {
+                group = slots[file / kResidues];
+                break;
+            }
+            const FileStepResult step = ClassifyFile(image_, size_, file, sums);
+            if (step.outcome != FileOutcome::kNext) {
+                group = NewGroup({file, step.outcome});
+                slots[file / kResidues] = group;
+                break;
+            }
+            file = step.next;
+        }
+        // Every position passed on the way belongs to that group.
+        for (Position passed = first; passed != file;) {
+            slots[passed / kResidues] = group;
+            passed += FileStep(LoadLe24(image_ + passed + offsetof(FirmwareFileHeader, Size)));
+        }
+        return ends_[group - 1];
+    }
+
+private:
+    static constexpr unsigned kResidues = 8;  // chains move in steps of 8
+
+    GroupId* Slots(Position residue) {
+        if (!useTables_) {
+            return nullptr;
+        }
+        if (!tried_[residue]) {
+            tried_[residue] = true;
+            slots_[residue] = AllocateZeroed<GroupId>(size_ / kResidues + 1);
+        }
+        return slots_[residue].get();
+    }
+
+    GroupId NewGroup(const ChainEnd& end) {
+        ends_.push_back(end);
+        return static_cast<GroupId>(ends_.size());
+    }
+
+    const uint8_t* image_;
+    Position size_;
+    bool useTables_;
+    bool tried_[kResidues] = {};
+    HeapArray<GroupId> slots_[kResidues];  // group of each visited position, 0 unvisited
+    std::vector<ChainEnd> ends_;           // ends_[group - 1]
+};
+
+template <class GroupId>
+class DescriptorSearch {
+public:
+    DescriptorSearch(const uint8_t* image, uint32_t size, bool useTables)
+        : image_(image),
+          size_(size),
+          headerSums_(image, size, useTables),
+          dataSums_(image, size, useTables),
+          chains_(image, size, useTables) {}
+
+    int Run(BiosDescriptorFields* out) {
+        Position scanned = size_;  // the "$BDR" search has covered [scanned, size)
+        Position nearestDescriptor = kNoPosition;
+        for (Position back = kVolumeCandidateStep; back <= size_; back += kVolumeCandidateStep) {
+            const Position volume = size_ - back;
+            const Position found = FirstDescriptorIn(volume, scanned);
+            if (found != kNoPosition) {
+                nearestDescriptor = found;
+            }
+            scanned = volume;
+
+            VolumeFields fields;
+            if (!HasSignature(image_ + volume + offsetof(FirmwareVolumeHeaderPrefix, Signature), kVolumeSignature) ||
+                !ReadVolumeFields(image_, size_, volume, &fields) || !VolumeChecksOut(volume, fields)) {
+                continue;
+            }
+            // The volume's scan looks at volume + i while i + 3 < length.
+            if (nearestDescriptor == kNoPosition || fields.length < 4 ||
+                nearestDescriptor - volume > Position{fields.length} - 4) {
+                continue;
+            }
+            const uint8_t* record = image_ + nearestDescriptor;
+            if (LoadLe16(record + offsetof(BiosDescriptorRecord, Marker)) != kBiosDescriptorMarker) {
+                continue;  // the first descriptor of this volume is not valid: next candidate
+            }
+            if (out != nullptr) {
+                std::memcpy(out->PartNumber, record + offsetof(BiosDescriptorRecord, PartNumber),
+                            sizeof(out->PartNumber));
+                out->Year = LoadLe16(record + offsetof(BiosDescriptorRecord, Year));
+                out->Month = record[offsetof(BiosDescriptorRecord, Month)];
+                out->Day = record[offsetof(BiosDescriptorRecord, Day)];
+            }
+            return 1;
+        }
+        return 0;
+    }
+
+private:
+    // First "$BDR" in [begin, end) whose whole record lies in the image.
+    Position FirstDescriptorIn(Position begin, Position end) const {
+        if (size_ < sizeof(BiosDescriptorRecord)) {
+            return kNoPosition;
+        }
+        const Position limit = std::min(end, size_ - sizeof(BiosDescriptorRecord) + 1);
+        for (Position at = begin; at < limit;) {
+            const void* dollar = std::memchr(image_ + at, kDescriptorSignature[0], static_cast<size_t>(limit - at));
+            if (dollar == nullptr) {
+                break;
+            }
+            at = static_cast<Position>(static_cast<const uint8_t*>(dollar) - image_);
+            if (HasSignature(image_ + at, kDescriptorSignature)) {
+                return at;
+            }
+            ++at;
+        }
+        return kNoPosition;
+    }
+
+    bool VolumeChecksOut(Position volume, const VolumeFields& fields) {
+        const Position checksumBytes = HeaderChecksumBytes(fields.headerLength);
+        if (checksumBytes > size_ - volume || headerSums_.Sum(volume, checksumBytes) != 0) {
+            return false;
+        }
+        if (fields.headerLength >= fields.length) {
+            return true;  // no file lies inside the volume
+        }
+        return WalkSucceeds(volume, fields,
+                            chains_.Find(volume + fields.headerLength, volume + fields.length, dataSums_));
+    }
+
+    const uint8_t* image_;
+    Position size_;
+    HeaderWordSums headerSums_;
+    BlockByteSums dataSums_;
+    ChainMemo<GroupId> chains_;
+};
+
+int RunSearch(const uint8_t* buffer, uint32_t size, BiosDescriptorFields* out, bool useTables) {
+    // One group per candidate volume at most.
+    if (size / kVolumeCandidateStep < std::numeric_limits<uint16_t>::max()) {
+        return DescriptorSearch<uint16_t>(buffer, size, useTables).Run(out);
+    }
+    return DescriptorSearch<uint32_t>(buffer, size, useTables).Run(out);
+}
+
+}  // namespace
+
+int FindBiosDescriptor(const uint8_t* buffer, uint32_t size, BiosDescriptorFields* out) {
+    if (buffer == nullptr) {
+        return 0;
+    }
+    try {
+        return RunSearch(buffer, size, out, true);
+    } catch (const std::bad_alloc&) {
+        // Only the group list can throw; *out is written just before returning 1.
+        return RunSearch(buffer, size, out, false);
+    }
+}
+
+namespace detail {
+int FindBiosDescriptorUnassisted(const uint8_t* buffer, uint32_t size, BiosDescriptorFields* out) {
+    if (buffer == nullptr) {
+        return 0;
+    }
+    return RunSearch(buffer, size, out, false);
+}
+}  // namespace detail
+
+int VerifyFirmwareVolume(const uint8_t* image, uint32_t imageSize, uint32_t volumeOffset) {
+    VolumeFields fields;
+    if (image == nullptr || !ReadVolumeFields(image, imageSize, volumeOffset, &fields)) {
+        return 0;
+    }
+    const Position checksumBytes = HeaderChecksumBytes(fields.headerLength);
+    if (checksumBytes > Position{imageSize} - volumeOffset ||
+        DirectWordSum(image + volumeOffset, checksumBytes) != 0) {
+        return 0;
+    }
+    if (fields.headerLength >= fields.length) {
+        return 1;
+    }
+    DirectByteSums sums(image);
+    const ChainEnd end = WalkChain(image, imageSize, Position{volumeOffset} + fields.headerLength,
+                                   Position{volumeOffset} + fields.length, sums);
+    return WalkSucceeds(volumeOffset, fields, end) ? 1 : 0;
+}
+
+}  // namespace vossel

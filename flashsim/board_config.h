@@ -1,0 +1,103 @@
+// The simulated board as described by flashsim.ini: the records the driver
+// reports, where the flash content lives, the driver's fixed answers, phase
+// timing, injected failures and the journal path.
+#pragma once
+
+#include "records.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// The driver's fifteen entry points, in binding order. Used to name journal
+// lines and [Fail] keys.
+enum class DriverFunction : int {
+    W_Get_Flash_Info,
+    W_Get_Bios_Info,
+    W_Flash_Read,
+    W_Flash_Write,
+    W_Flash_Write_DualBios,
+    W_Flash_Write_BackupBios,
+    W_Flash_Write_Ex,
+    W_Get_Progress_Status,
+    W_Support_ENL,
+    W_Enable_ENL,
+    Load_CMOS_Default,
+    IsUtilityActive,
+    IsDualBiosSupported,
+    ChangeDualBiosExport,
+    EpCheckOemid,
+};
+
+constexpr const char* kDriverFunctionNames[] = {
+    "W_Get_Flash_Info",       "W_Get_Bios_Info",       "W_Flash_Read",
+    "W_Flash_Write",          "W_Flash_Write_DualBios", "W_Flash_Write_BackupBios",
+    "W_Flash_Write_Ex",       "W_Get_Progress_Status", "W_Support_ENL",
+    "W_Enable_ENL",           "Load_CMOS_Default",     "IsUtilityActive",
+    "IsDualBiosSupported",    "ChangeDualBiosExport",  "EpCheckOemid",
+};
+constexpr size_t kDriverFunctionCount = sizeof(kDriverFunctionNames) / sizeof(kDriverFunctionNames[0]);
+static_assert(kDriverFunctionCount == static_cast<size_t>(DriverFunction::EpCheckOemid) + 1,
+              "one name per driver function");
+
+constexpr const char* NameOf(DriverFunction function) {
+    return kDriverFunctionNames[static_cast<int>(function)];
+}
+
+// Largest flash part the simulation accepts (64 MiB).
+constexpr uint32_t kMaxFlashSize = 0x4000000;
+
+struct BoardConfig {
+    std::string iniPath;  // full path of the board file (it may be absent)
+
+    // FLASH_INFO
+    uint32_t flashSize = kFlashSize512K;
+    std::string flashType = "SST 49LF004B (simulated)";
+    std::array<uint8_t, 2> flashInfoBytes0{};   // record bytes 0-1
+    std::array<uint8_t, 12> flashInfoBytes6{};  // record bytes 6-17
+
+    // BIOS_INFO
+    int32_t biosType = kBiosTypeAward;
+    std::string biosPartNumber = "6A69VN01";
+    std::string signOnMessage = "NORVANE 6A69VN01 Award Modular BIOS v6.00PG F5";
+
+    // Flash content: full paths of the main and the backup part's files.
+    std::string mainContent;
+    std::string backupContent;  // beside the main part unless the board file names it
+    uint32_t dmiOffset = 0;  // DMI data pool; length 0 means none
+    uint32_t dmiLength = 0;
+
+    // Fixed answers of the board.
+    bool dualBios = false;
+    int32_t utilityActive = 1;
+    uint8_t utilityPermission = 2;
+    bool enlPresent = false;
+    bool enlActive = false;
+    int32_t loadCmosDefault = 1;
+    int32_t epCheckOemid = 1;
+
+    // Timing: duration of one read or write phase, and how long a hold set by
+    // a test waits for its release before the operation goes on by itself.
+    uint32_t phaseMillis = 0;
+    uint32_t holdLimitMillis = 30000;
+
+    std::array<bool, kDriverFunctionCount> fail{};
+
+    std::string journalPath;  // full path
+
+    bool Fails(DriverFunction function) const { return fail[static_cast<int>(function)]; }
+    void FillFlashInfo(FLASH_INFO* record) const;
+    void FillBiosInfo(BIOS_INFO* record) const;
+};
+
+struct BoardLoad {
+    BoardConfig board;  // as far as it was read; usable only without error
+    std::string error;  // empty when the board is usable
+};
+
+// Reads the board from iniPath (a full path). An absent file gives the default
+// board unless mustExist is set. Relative content and journal paths count from
+// moduleDir (ending with a backslash). Missing content files are created
+// filled with 0xFF; an existing one of the wrong size is an error.
+BoardLoad LoadBoardConfig(const std::string& iniPath, const std::string& moduleDir, bool mustExist);

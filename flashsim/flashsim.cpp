@@ -1,0 +1,528 @@
+// flash.dll, the simulated flash driver: a board described by flashsim.ini,
+// flash parts kept in files, reads and writes that go through real phases
+// with progress figures, and a journal of every call.
+#include "board_config.h"
+#include "content_file.h"
+#include "flash_exports.h"
+#include "flashsim_control.h"
+#include "journal.h"
+#include "progress_gauge.h"
+#include "records.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kMainPart = 0;
+constexpr int kBackupPart = 1;
+
+// Every phase reports 0 and then each percent up to 100.
+constexpr int kPhaseSteps = 100;
+
+struct DriverState {
+    std::mutex mutex;  // guards the members below
+    bool loaded = false;
+    std::shared_ptr<const BoardConfig> board;  // null while the board file is bad
+    int selector = kMainPart;                  // the part reads and writes address
+    bool enlActive = false;
+    char lastError[2048] = "";
+    char journalPath[MAX_PATH] = "";
+};
+
+DriverState g_state;
+Journal g_journal;
+ProgressGauge g_gauge;
+std::atomic<bool> g_operationRunning{false};
+
+void CopyText(char* target, size_t capacity, const std::string& text) {
+    const size_t length = text.size() < capacity - 1 ? text.size() : capacity - 1;
+    std::memcpy(target, text.data(), length);
+    target[length] = '\0';
+}
+
+// The driver's own directory, ending with a backslash.
+bool FindModuleDir(std::string& dir) {
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            reinterpret_cast<LPCSTR>(&FindModuleDir), &module)) {
+        return false;
+    }
+    char path[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(module, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        return false;
+    }
+    dir.assign(path, length);
+    dir.erase(dir.find_last_of('\\') + 1);
+    return true;
+}
+
+// Loads the board; the caller holds g_state.mutex. iniPath empty means
+// flashsim.ini beside the driver, which may be absent.
+int LoadBoardLocked(const std::string& iniPath) {
+    std::string moduleDir;
+    BoardLoad load;
+    if (!FindModuleDir(moduleDir)) {
+        load.error = "the driver's own path cannot be found or is too long";
+    } else if (iniPath.empty()) {
+        load = LoadBoardConfig(moduleDir + "flashsim.ini", moduleDir, false);
+    } else {
+        load = LoadBoardConfig(iniPath, moduleDir, true);
+    }
+    g_journal.SetPath(load.board.journalPath);
+    CopyText(g_state.journalPath, sizeof(g_state.journalPath), load.board.journalPath);
+    g_state.loaded = true;
+    g_state.selector = kMainPart;
+    g_state.enlActive = load.board.enlActive;
+    const std::string line = "Board ini=" + load.board.iniPath;
+    if (!load.error.empty()) {
+        g_state.board.reset();
+        CopyText(g_state.lastError, sizeof(g_state.lastError), load.error);
+        g_journal.Append(line + " -> 0 error: " + load.error);
+        return 0;
+    }
+    g_state.board = std::make_shared<const BoardConfig>(std::move(load.board));
+    g_state.lastError[0] = '\0';
+    g_journal.Append(line + " -> 1");
+    return 1;
+}
+
+void EnsureLoadedLocked() {
+    if (!g_state.loaded) {
+        LoadBoardLocked(std::string());
+    }
+}
+
+void SetLastErrorText(const std::string& text) {
+    std::lock_guard<std::mutex> lock(g_state.mutex);
+    CopyText(g_state.lastError, sizeof(g_state.lastError), text);
+}
+
+// One call of a driver function: takes the board as it stands when the call
+// begins, decides whether the call may go on, and writes its journal line.
+class Call {
+public:
+    explicit Call(DriverFunction function) : function_(function) {
+        std::lock_guard<std::mutex> lock(g_state.mutex);
+        EnsureLoadedLocked();
+        board_ = g_state.board;
+        selector_ = g_state.selector;
+        if (board_ && board_->Fails(function)) {
+            CopyText(g_state.lastError, sizeof(g_state.lastError),
+                     std::string(NameOf(function)) + " fails as the board's [Fail] section asks");
+            board_.reset();
+        }
+        // While the board file is bad every call is refused and the last
+        // error keeps telling why.
+    }
+
+    bool Proceeds() const { return board_ != nullptr; }
+    const BoardConfig& Board() const { return *board_; }
+    int Selector() const { return selector_; }
+
+    int Refuse(const std::string& why) const {
+        SetLastErrorText(std::string(NameOf(function_)) + ": " + why);
+        return 0;
+    }
+
+    int Finish(int result, const std::string& arguments = std::string()) const {
+        std::string line = NameOf(function_);
+        if (!arguments.empty()) {
+            line += " " + arguments;
+        }
+        g_journal.Append(line + " -> " + std::to_string(result));
+        return result;
+    }
+
+private:
+    DriverFunction function_;
+    std::shared_ptr<const BoardConfig> board_;
+    int selector_ = kMainPart;
+};
+
+// The one read or write the flash part allows at a time. Leaving it puts the
+// progress figures back to idle.
+class OperationSlot {
+public:
+    OperationSlot() : taken_(!g_operationRunning.exchange(true)) {}
+    ~OperationSlot() {
+        if (taken_) {
+            g_gauge.SetIdle();
+            g_operationRunning.store(false);
+        }
+    }
+    OperationSlot(const OperationSlot&) = delete;
+    OperationSlot& operator=(const OperationSlot&) = delete;
+
+    bool Taken() const { return taken_; }
+
+private:
+    bool taken_;
+};
+
+void Report(const BoardConfig& board, int status, int percent) {
+    if (!g_gauge.Report(status, percent, board.holdLimitMillis)) {
+        g_journal.Append("hold at status=" + std::to_string(status) + " percent=" + std::to_string(percent) +
+                         " ran out after " + std::to_string(board.holdLimitMillis) + " ms");
+    }
+}
+
+// Runs one phase over the whole part in kPhaseSteps slices: work(offset,
+// length) handles one slice, and the percentage reports the slices done.
+template <class Work>
+bool RunPhase(const BoardConfig& board, ProgressStatusCode status, Work work) {
+    const uint64_t size = board.flashSize;
+    const uint64_t millis = board.phaseMillis;
+    Report(board, status, 0);
+    for (int step = 0; step < kPhaseSteps; ++step) {
+        const uint32_t begin = static_cast<uint32_t>(size * step / kPhaseSteps);
+        const uint32_t end = static_cast<uint32_t>(size * (step + 1) / kPhaseSteps);
+        if (end > begin && !work(begin, end - begin)) {
+            return false;
+        }
+        const DWORD pause = static_cast<DWORD>(millis * (step + 1) / kPhaseSteps - millis * step / kPhaseSteps);
+        if (pause > 0) {
+            Sleep(pause);
+        }
+        Report(board, status, step + 1);
+    }
+    return true;
+}
+
+uint32_t LargestSlice(const BoardConfig& board) {
+    return board.flashSize / kPhaseSteps + 1;
+}
+
+const std::string& PartPath(const BoardConfig& board, int part) {
+    return part == kBackupPart ? board.backupContent : board.mainContent;
+}
+
+bool ReadPart(const BoardConfig& board, int part, unsigned char* buffer, std::string& problem) {
+    ContentFile file;
+    if (!file.Open(PartPath(board, part), board.flashSize, problem)) {
+        return false;
+    }
+    return RunPhase(board, kStatusReading, [&](uint32_t offset, uint32_t length) {
+        return file.ReadAt(offset, buffer + offset, length, problem);
+    });
+}
+
+// Erases the part, writes the image and reads it back. The DMI data pool of
+// the old content survives with keepDmi nonzero; keepDmi 0 leaves it erased.
+bool WritePart(const BoardConfig& board, int part, const unsigned char* image, int keepDmi, std::string& problem) {
+    const std::string& path = PartPath(board, part);
+    ContentFile file;
+    if (!file.Open(path, board.flashSize, problem)) {
+        return false;
+    }
+    std::vector<uint8_t> content(image, image + board.flashSize);
+    if (board.dmiLength > 0) {
+        if (keepDmi != 0) {
+            if (!file.ReadAt(board.dmiOffset, content.data() + board.dmiOffset, board.dmiLength, problem)) {
+                return false;
+            }
+        } else {
+            std::memset(content.data() + board.dmiOffset, 0xFF, board.dmiLength);
+        }
+    }
+
+    const std::vector<uint8_t> erased(LargestSlice(board), 0xFF);
+    if (!RunPhase(board, kStatusErasing, [&](uint32_t offset, uint32_t length) {
+            return file.WriteAt(offset, erased.data(), length, problem);
+        })) {
+        return false;
+    }
+    if (!RunPhase(board, kStatusWriting, [&](uint32_t offset, uint32_t length) {
+            return file.WriteAt(offset, content.data() + offset, length, problem);
+        })) {
+        return false;
+    }
+    std::vector<uint8_t> readBack(LargestSlice(board));
+    return RunPhase(board, kStatusVerifying, [&](uint32_t offset, uint32_t length) {
+        if (!file.ReadAt(offset, readBack.data(), length, problem)) {
+            return false;
+        }
+        for (uint32_t i = 0; i < length; ++i) {
+            if (readBack[i] != content[offset + i]) {
+                char where[160];
+                std::snprintf(where, sizeof(where), "verify found 0x%02X instead of 0x%02X at offset 0x%X in ",
+                              readBack[i], content[offset + i], offset + i);
+                problem = where + path;
+                return false;
+            }
+        }
+        return true;
+    });
+}
+
+// The write functions share one course: check the arguments, take the flash
+// part, write each of the given parts in turn.
+int WriteParts(const Call& call, std::vector<int> parts, const unsigned char* image, unsigned length,
+               int keepDmi) {
+    const BoardConfig& board = call.Board();
+    if (image == nullptr) {
+        return call.Refuse("no image");
+    }
+    if (length != board.flashSize) {
+        return call.Refuse("length " + std::to_string(length) + " is not the flash part's size " +
+                           std::to_string(board.flashSize));
+    }
+    for (int part : parts) {
+        if (part == kBackupPart && !board.dualBios) {
+            return call.Refuse("the board has no backup part");
+        }
+    }
+    OperationSlot slot;
+    if (!slot.Taken()) {
+        return call.Refuse("another read or write is running");
+    }
+    std::string problem;
+    for (int part : parts) {
+        if (!WritePart(board, part, image, keepDmi, problem)) {
+            return call.Refuse(problem);
+        }
+    }
+    return 1;
+}
+
+std::string WriteArguments(unsigned length, int keepDmi) {
+    return "length=" + std::to_string(length) + " keepDmi=" + std::to_string(keepDmi);
+}
+
+}  // namespace
+
+extern "C" {
+
+int __cdecl W_Get_Flash_Info(void* record, unsigned size) {
+    const Call call(DriverFunction::W_Get_Flash_Info);
+    int result = 0;
+    if (call.Proceeds()) {
+        if (record == nullptr || size < kFlashInfoSize) {
+            result = call.Refuse("the record needs " + std::to_string(kFlashInfoSize) + " bytes");
+        } else {
+            call.Board().FillFlashInfo(static_cast<FLASH_INFO*>(record));
+            result = 1;
+        }
+    }
+    return call.Finish(result, "size=" + std::to_string(size));
+}
+
+int __cdecl W_Get_Bios_Info(void* record, unsigned size) {
+    const Call call(DriverFunction::W_Get_Bios_Info);
+    int result = 0;
+    if (call.Proceeds()) {
+        if (record == nullptr || size < kBiosInfoSize) {
+            result = call.Refuse("the record needs " + std::to_string(kBiosInfoSize) + " bytes");
+        } else {
+            call.Board().FillBiosInfo(static_cast<BIOS_INFO*>(record));
+            result = 1;
+        }
+    }
+    return call.Finish(result, "size=" + std::to_string(size));
+}
+
+int __cdecl W_Flash_Read(unsigned char* buffer, unsigned* count) {
+    const Call call(DriverFunction::W_Flash_Read);
+    const std::string arguments = count != nullptr ? "count=" + std::to_string(*count) : std::string("count=null");
+    int result = 0;
+    if (call.Proceeds()) {
+        const BoardConfig& board = call.Board();
+        if (buffer == nullptr || count == nullptr) {
+            result = call.Refuse("no buffer or no count");
+        } else if (*count < board.flashSize) {
+            result = call.Refuse("a buffer of " + std::to_string(*count) + " bytes cannot take the " +
+                                 std::to_string(board.flashSize) + "-byte flash part");
+        } else {
+            OperationSlot slot;
+            std::string problem;
+            if (!slot.Taken()) {
+                result = call.Refuse("another read or write is running");
+            } else if (!ReadPart(board, call.Selector(), buffer, problem)) {
+                result = call.Refuse(problem);
+            } else {
+                *count = board.flashSize;
+                result = 1;
+            }
+        }
+    }
+    return call.Finish(result, arguments);
+}
+
+int __cdecl W_Flash_Write(unsigned char* image, unsigned length, int keepDmi) {
+    const Call call(DriverFunction::W_Flash_Write);
+    const int result = call.Proceeds() ? WriteParts(call, {call.Selector()}, image, length, keepDmi) : 0;
+    return call.Finish(result, WriteArguments(length, keepDmi));
+}
+
+int __cdecl W_Flash_Write_DualBios(unsigned char* image, unsigned length, int keepDmi) {
+    const Call call(DriverFunction::W_Flash_Write_DualBios);
+    const int result = call.Proceeds() ? WriteParts(call, {kMainPart, kBackupPart}, image, length, keepDmi) : 0;
+    return call.Finish(result, WriteArguments(length, keepDmi));
+}
+
+int __cdecl W_Flash_Write_BackupBios(unsigned char* image, unsigned length, int keepDmi) {
+    const Call call(DriverFunction::W_Flash_Write_BackupBios);
+    const int result = call.Proceeds() ? WriteParts(call, {kBackupPart}, image, length, keepDmi) : 0;
+    return call.Finish(result, WriteArguments(length, keepDmi));
+}
+
+int __cdecl W_Flash_Write_Ex(unsigned char* image, unsigned length, int keepDmi, int kind) {
+    const Call call(DriverFunction::W_Flash_Write_Ex);
+    int result = 0;
+    if (call.Proceeds()) {
+        // Kind 1 puts a UEFI image on an Award board, kind 2 an Award image on
+        // a UEFI board; any other pairing has no meaning for the part.
+        const int32_t biosType = call.Board().biosType;
+        if (kind != 1 && kind != 2) {
+            result = call.Refuse("unknown kind " + std::to_string(kind));
+        } else if ((kind == 1 && biosType != kBiosTypeAward) || (kind == 2 && biosType != kBiosTypeAmiUefi)) {
+            result = call.Refuse("kind " + std::to_string(kind) + " does not fit BIOS type " + std::to_string(biosType));
+        } else {
+            result = WriteParts(call, {call.Selector()}, image, length, keepDmi);
+        }
+    }
+    return call.Finish(result, WriteArguments(length, keepDmi) + " kind=" + std::to_string(kind));
+}
+
+int __cdecl W_Get_Progress_Status(int* status, int* percent) {
+    const Call call(DriverFunction::W_Get_Progress_Status);
+    if (!call.Proceeds()) {
+        return call.Finish(0);
+    }
+    const ProgressGauge::Figures figures = g_gauge.Read();
+    if (status != nullptr) {
+        *status = figures.status;
+    }
+    if (percent != nullptr) {
+        *percent = figures.percent;
+    }
+    return call.Finish(1, "status=" + std::to_string(figures.status) + " percent=" + std::to_string(figures.percent));
+}
+
+int __cdecl W_Support_ENL(unsigned char* present, unsigned char* active) {
+    const Call call(DriverFunction::W_Support_ENL);
+    if (!call.Proceeds()) {
+        return call.Finish(0);
+    }
+    if (present == nullptr || active == nullptr) {
+        return call.Finish(call.Refuse("no place for the answer"));
+    }
+    bool running;
+    {
+        std::lock_guard<std::mutex> lock(g_state.mutex);
+        running = g_state.enlActive;
+    }
+    *present = call.Board().enlPresent ? 1 : 0;
+    *active = running ? 1 : 0;
+    return call.Finish(1, "present=" + std::to_string(*present) + " active=" + std::to_string(*active));
+}
+
+int __cdecl W_Enable_ENL(int enable) {
+    const Call call(DriverFunction::W_Enable_ENL);
+    int result = 0;
+    if (call.Proceeds()) {
+        if (enable != 0 && !call.Board().enlPresent) {
+            result = call.Refuse("the board has no power saver to start");
+        } else {
+            std::lock_guard<std::mutex> lock(g_state.mutex);
+            g_state.enlActive = enable != 0;
+            result = 1;
+        }
+    }
+    return call.Finish(result, "enable=" + std::to_string(enable));
+}
+
+int __cdecl Load_CMOS_Default(void) {
+    const Call call(DriverFunction::Load_CMOS_Default);
+    return call.Finish(call.Proceeds() ? call.Board().loadCmosDefault : 0);
+}
+
+int __cdecl IsUtilityActive(unsigned char* image, unsigned length, unsigned char* permission) {
+    (void)image;  // the board's answer does not depend on the image
+    const Call call(DriverFunction::IsUtilityActive);
+    if (!call.Proceeds()) {
+        return call.Finish(0, "length=" + std::to_string(length));
+    }
+    if (permission == nullptr) {
+        return call.Finish(call.Refuse("no place for the permission"), "length=" + std::to_string(length));
+    }
+    *permission = call.Board().utilityPermission;
+    return call.Finish(call.Board().utilityActive,
+                       "length=" + std::to_string(length) + " permission=" + std::to_string(*permission));
+}
+
+int __cdecl IsDualBiosSupported(void) {
+    const Call call(DriverFunction::IsDualBiosSupported);
+    return call.Finish(call.Proceeds() && call.Board().dualBios ? 1 : 0);
+}
+
+int __cdecl ChangeDualBiosExport(unsigned selector) {
+    const Call call(DriverFunction::ChangeDualBiosExport);
+    int result = 0;
+    if (call.Proceeds()) {
+        std::lock_guard<std::mutex> lock(g_state.mutex);
+        if (call.Board().dualBios && (selector == kMainPart || selector == kBackupPart)) {
+            g_state.selector = static_cast<int>(selector);
+        }
+        result = g_state.selector;
+    }
+    return call.Finish(result, "selector=" + std::to_string(selector));
+}
+
+int __cdecl EpCheckOemid(int a, int b) {
+    const Call call(DriverFunction::EpCheckOemid);
+    return call.Finish(call.Proceeds() ? call.Board().epCheckOemid : 0,
+                       "a=" + std::to_string(a) + " b=" + std::to_string(b));
+}
+
+int __cdecl FlashSim_LoadBoard(const char* iniPath) {
+    std::string fullPath;
+    if (iniPath != nullptr) {
+        char full[MAX_PATH];
+        const DWORD length = GetFullPathNameA(iniPath, MAX_PATH, full, nullptr);
+        if (length == 0 || length >= MAX_PATH) {
+            SetLastErrorText(std::string(iniPath) + ": not a usable path");
+            return 0;
+        }
+        fullPath = full;
+    }
+    std::lock_guard<std::mutex> lock(g_state.mutex);
+    if (g_operationRunning.load()) {
+        CopyText(g_state.lastError, sizeof(g_state.lastError), "FlashSim_LoadBoard: a read or write is running");
+        return 0;
+    }
+    g_gauge.Release();
+    return LoadBoardLocked(fullPath);
+}
+
+const char* __cdecl FlashSim_LastError(void) {
+    return g_state.lastError;
+}
+
+const char* __cdecl FlashSim_JournalPath(void) {
+    std::lock_guard<std::mutex> lock(g_state.mutex);
+    EnsureLoadedLocked();
+    return g_state.journalPath;
+}
+
+void __cdecl FlashSim_HoldAt(int status, int percent) {
+    g_gauge.HoldAt(status, percent);
+}
+
+int __cdecl FlashSim_WaitHeld(unsigned timeoutMs) {
+    return g_gauge.WaitHeld(timeoutMs) ? 1 : 0;
+}
+
+void __cdecl FlashSim_Release(void) {
+    g_gauge.Release();
+}
+
+}  // extern "C"

@@ -1,0 +1,177 @@
+#include "window_robot.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace robot {
+namespace {
+
+bool SendWithTimeout(HWND window, UINT message, WPARAM wparam, LPARAM lparam, DWORD_PTR* result) {
+    return SendMessageTimeoutA(window, message, wparam, lparam, SMTO_ABORTIFHUNG, kMessageTimeoutMs, result) != 0;
+}
+
+std::string WithoutAccessMarks(const std::string& text) {
+    std::string plain;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '&' && i + 1 < text.size()) ++i;  // "&&" stands for one '&'
+        plain += text[i];
+    }
+    return plain;
+}
+
+bool IsPressable(const ChildWindow& child) {
+    return child.class_name == kButtonClass && child.visible && IsWindowEnabled(child.hwnd);
+}
+
+bool PostCommand(HWND window, const ChildWindow& button) {
+    return PostMessageA(window, WM_COMMAND, MAKEWPARAM(button.id, BN_CLICKED), LPARAM(button.hwnd)) != 0;
+}
+
+struct EnumState {
+    const WindowQuery* query;
+    std::vector<HWND>* found;
+};
+
+BOOL CALLBACK CollectMatch(HWND window, LPARAM param) {
+    auto* state = reinterpret_cast<EnumState*>(param);
+    if (Matches(window, *state->query)) state->found->push_back(window);
+    return TRUE;
+}
+
+}  // namespace
+
+std::string ReadText(HWND window) {
+    DWORD_PTR length = 0;
+    if (!SendWithTimeout(window, WM_GETTEXTLENGTH, 0, 0, &length)) return {};
+    // WM_GETTEXTLENGTH may overstate (ANSI/Unicode conversion), never understate.
+    std::string text(length + 1, '\0');
+    DWORD_PTR copied = 0;
+    if (!SendWithTimeout(window, WM_GETTEXT, text.size(), LPARAM(&text[0]), &copied)) return {};
+    text.resize(std::min<size_t>(copied, length));
+    return text;
+}
+
+std::string ReadClassName(HWND window) {
+    char name[256];
+    const int length = GetClassNameA(window, name, sizeof name);
+    return length > 0 ? std::string(name, size_t(length)) : std::string();
+}
+
+bool Matches(HWND window, const WindowQuery& query) {
+    if (query.visible_only && !IsWindowVisible(window)) return false;
+    if (query.process_id != 0) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(window, &pid);
+        if (pid != query.process_id) return false;
+    }
+    if (query.class_name && ReadClassName(window) != *query.class_name) return false;
+    if (query.caption && ReadText(window) != *query.caption) return false;
+    return true;
+}
+
+std::vector<HWND> FindWindows(const WindowQuery& query) {
+    std::vector<HWND> found;
+    EnumState state{&query, &found};
+    EnumWindows(CollectMatch, reinterpret_cast<LPARAM>(&state));
+    return found;
+}
+
+HWND WaitForWindow(const WindowQuery& query, DWORD timeout_ms, DWORD poll_ms) {
+    const ULONGLONG deadline = GetTickCount64() + timeout_ms;
+    for (;;) {
+        const std::vector<HWND> found = FindWindows(query);
+        if (!found.empty()) return found.front();
+        const ULONGLONG now = GetTickCount64();
+        if (now >= deadline) return nullptr;
+        Sleep(DWORD(std::min<ULONGLONG>(poll_ms, deadline - now)));
+    }
+}
+
+std::vector<std::string> WindowInfo::StaticTexts() const {
+    std::vector<std::string> texts;
+    for (const ChildWindow& child : children) {
+        if (child.class_name == kStaticClass && child.visible && !child.text.empty()) texts.push_back(child.text);
+    }
+    return texts;
+}
+
+std::vector<std::string> WindowInfo::ButtonTexts() const {
+    std::vector<std::string> texts;
+    for (const ChildWindow& child : children) {
+        if (child.class_name == kButtonClass && child.visible) texts.push_back(child.text);
+    }
+    return texts;
+}
+
+bool ReadWindow(HWND window, WindowInfo* info) {
+    if (!IsWindow(window)) return false;
+    WindowInfo read;
+    read.hwnd = window;
+    read.caption = ReadText(window);
+    read.class_name = ReadClassName(window);
+    read.owner = GetWindow(window, GW_OWNER);
+    read.style = GetWindowLongA(window, GWL_STYLE);
+    read.ex_style = GetWindowLongA(window, GWL_EXSTYLE);
+    GetWindowThreadProcessId(window, &read.process_id);
+    GetWindowRect(window, &read.rect);
+    for (HWND child = GetWindow(window, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        ChildWindow entry;
+        entry.hwnd = child;
+        entry.id = GetDlgCtrlID(child);
+        entry.class_name = ReadClassName(child);
+        entry.text = ReadText(child);
+        entry.style = GetWindowLongA(child, GWL_STYLE);
+        entry.visible = (entry.style & WS_VISIBLE) != 0;
+        read.children.push_back(std::move(entry));
+    }
+    *info = std::move(read);
+    return true;
+}
+
+bool PressButton(HWND window, const std::string& text) {
+    WindowInfo info;
+    if (!ReadWindow(window, &info)) return false;
+    for (const ChildWindow& child : info.children) {
+        if (!IsPressable(child)) continue;
+        if (child.text == text || WithoutAccessMarks(child.text) == WithoutAccessMarks(text)) {
+            return PostCommand(window, child);
+        }
+    }
+    return false;
+}
+
+bool PressFirstButton(HWND window) {
+    WindowInfo info;
+    if (!ReadWindow(window, &info)) return false;
+    for (const ChildWindow& child : info.children) {
+        if (IsPressable(child)) return PostCommand(window, child);
+    }
+    return false;
+}
+
+bool RequestClose(HWND window) {
+    return IsWindow(window) && PostMessageA(window, WM_CLOSE, 0, 0) != 0;
+}
+
+std::string Escape(const std::string& text) {
+    std::string out;
+    for (unsigned char c : text) {
+        switch (c) {
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        case '\\': out += "\\\\"; break;
+        default:
+            if (c < 0x20 || c == 0x7F) {
+                char hex[8];
+                std::snprintf(hex, sizeof hex, "\\x%02X", c);
+                out += hex;
+            } else {
+                out += char(c);
+            }
+        }
+    }
+    return out;
+}
+
+}  // namespace robot

@@ -1,0 +1,87 @@
+// The window robot: finds top-level windows, reads their controls, presses
+// their buttons and closes them, in this process or another one. Every wait
+// is bounded by a timeout; texts are read with WM_GETTEXT under a timeout, so
+// a hung window yields an empty text instead of a hung robot.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace robot {
+
+constexpr DWORD kDefaultPollMs = 20;
+constexpr DWORD kMessageTimeoutMs = 5000;
+constexpr char kDialogClass[] = "#32770";  // message boxes and dialogs
+constexpr char kButtonClass[] = "Button";
+constexpr char kStaticClass[] = "Static";
+
+// Which top-level windows to look for. Unset fields match anything; set texts
+// match exactly (case and blanks included).
+struct WindowQuery {
+    std::optional<std::string> caption;
+    std::optional<std::string> class_name;
+    DWORD process_id = 0;  // 0: any process
+    bool visible_only = true;
+};
+
+bool Matches(HWND window, const WindowQuery& query);
+
+// All matching top-level windows, topmost first.
+std::vector<HWND> FindWindows(const WindowQuery& query);
+
+// Polls until a matching window exists or timeout_ms has passed; the first
+// match, or nullptr.
+HWND WaitForWindow(const WindowQuery& query, DWORD timeout_ms, DWORD poll_ms = kDefaultPollMs);
+
+struct ChildWindow {
+    HWND hwnd = nullptr;
+    int id = 0;
+    std::string class_name;
+    std::string text;
+    LONG style = 0;
+    bool visible = false;
+};
+
+struct WindowInfo {
+    HWND hwnd = nullptr;
+    std::string caption;
+    std::string class_name;
+    HWND owner = nullptr;
+    LONG style = 0;
+    LONG ex_style = 0;
+    DWORD process_id = 0;
+    RECT rect = {};
+    std::vector<ChildWindow> children;  // direct children, in child order
+
+    // Texts of the visible static controls that have one (an icon has none).
+    std::vector<std::string> StaticTexts() const;
+    // Texts of the visible buttons, in child order.
+    std::vector<std::string> ButtonTexts() const;
+};
+
+// The window's text, read with WM_GETTEXT (works across threads and processes).
+std::string ReadText(HWND window);
+std::string ReadClassName(HWND window);
+
+// Reads the window and its direct children; false if window is not a window.
+bool ReadWindow(HWND window, WindowInfo* info);
+
+// Presses the visible, enabled button whose text is text (an '&' marking the
+// access key may be left out) by posting its WM_COMMAND to window, as a click
+// would. False if no such button exists.
+bool PressButton(HWND window, const std::string& text);
+
+// Presses the first visible, enabled button, whatever its text.
+bool PressFirstButton(HWND window);
+
+// Asks the window to close, as its close box would (WM_CLOSE).
+bool RequestClose(HWND window);
+
+// Text with line breaks, tabs, backslashes and other control characters
+// written as C escapes, for one-line output.
+std::string Escape(const std::string& text);
+
+}  // namespace robot

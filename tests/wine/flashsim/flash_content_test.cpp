@@ -1,0 +1,303 @@
+// Reads and writes of the simulated flash parts: what lands in the content
+// files, the DMI data pool, the dual-BIOS parts and the refusals.
+#include "flashsim_fixture.h"
+
+#include <functional>
+
+namespace {
+
+constexpr unsigned kSize = 0x10000;  // small parts keep the tests quick
+constexpr unsigned kDmiOffset = 0x8000;
+constexpr unsigned kDmiLength = 0x1000;
+
+class FlashContentTest : public FlashSimTest {
+protected:
+    void UseDualBoard(const char* biosType = "1") {
+        UseBoard({{"Flash", {{"FlashSize", std::to_string(kSize)}}},
+                  {"Bios", {{"BiosType", biosType}}},
+                  {"Board", {{"DualBios", "1"}, {"EnlPresent", "1"}}}});
+    }
+    Bytes Main() const { return FileBytes("flashsim.bin"); }
+    Bytes Backup() const { return FileBytes("flashsim_backup.bin"); }
+};
+
+TEST_F(FlashContentTest, AWrittenImageLandsInTheContentFileAndIsReadBack) {
+    UseBoard({{"Flash", {{"FlashSize", std::to_string(kSize)}}}});
+    struct Case {
+        const char* function;
+        std::function<int(unsigned char*, unsigned)> write;
+    };
+    const Case cases[] = {
+        {"W_Flash_Write", [&](unsigned char* image, unsigned length) { return driver_.W_Flash_Write(image, length, 1); }},
+        {"W_Flash_Write_Ex", [&](unsigned char* image, unsigned length) {
+             return driver_.W_Flash_Write_Ex(image, length, 0, 1);
+         }},
+    };
+    unsigned seed = 1;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.function);
+        Bytes image = Pattern(kSize, seed++);
+        ASSERT_EQ(c.write(image.data(), kSize), 1) << LastError();
+        EXPECT_EQ(Main(), image);
+        EXPECT_EQ(ReadFlash(kSize), image);
+    }
+
+    // Content changed behind the driver's back is what the next read sees.
+    const Bytes outside = Pattern(kSize, 99);
+    SetFileBytes("flashsim.bin", outside);
+    EXPECT_EQ(ReadFlash(kSize), outside);
+}
+
+TEST_F(FlashContentTest, AReadNeedsRoomForTheWholePart) {
+    UseBoard({{"Flash", {{"FlashSize", std::to_string(kSize)}}}});
+    Bytes buffer(kSize, 0xEE);
+    unsigned count = kSize - 1;
+    EXPECT_EQ(driver_.W_Flash_Read(buffer.data(), &count), 0);
+    EXPECT_EQ(count, kSize - 1);
+    EXPECT_EQ(buffer, Bytes(kSize, 0xEE));
+    EXPECT_NE(LastError().find("cannot take"), std::string::npos) << LastError();
+    EXPECT_EQ(driver_.W_Flash_Read(buffer.data(), nullptr), 0);
+    count = kSize;
+    EXPECT_EQ(driver_.W_Flash_Read(nullptr, &count), 0);
+    EXPECT_EQ(driver_.W_Flash_Read(buffer.data(), &count), 1) << "exactly the part's size is enough";
+}
+
+TEST_F(FlashContentTest, KeepDmiKeepsTheOldPoolAndClearingItLeavesItErased) {
+    struct Case {
+        int keepDmi;
+        bool kept;
+    };
+    const Case cases[] = {{1, true}, {0, false}, {2, true}};
+    UseBoard({{"Flash",
+               {{"FlashSize", std::to_string(kSize)},
+                {"DmiOffset", std::to_string(kDmiOffset)},
+                {"DmiLength", std::to_string(kDmiLength)}}},
+              {"Board", {{"DualBios", "1"}}}});
+    for (const Case& c : cases) {
+        SCOPED_TRACE("keepDmi " + std::to_string(c.keepDmi));
+        const Bytes old = Pattern(kSize, 10);
+        const Bytes image = Pattern(kSize, 20);
+        Bytes want = image;
+        std::fill(want.begin() + kDmiOffset, want.begin() + kDmiOffset + kDmiLength, 0xFF);
+        if (c.kept) {
+            std::copy(old.begin() + kDmiOffset, old.begin() + kDmiOffset + kDmiLength, want.begin() + kDmiOffset);
+        }
+        Bytes writable = image;
+
+        SetFileBytes("flashsim.bin", old);
+        ASSERT_EQ(driver_.W_Flash_Write(writable.data(), kSize, c.keepDmi), 1) << LastError();
+        EXPECT_EQ(Main(), want);
+
+        // Both parts of a dual write keep their own pools.
+        const Bytes oldBackup = Pattern(kSize, 30);
+        SetFileBytes("flashsim.bin", old);
+        SetFileBytes("flashsim_backup.bin", oldBackup);
+        ASSERT_EQ(driver_.W_Flash_Write_DualBios(writable.data(), kSize, c.keepDmi), 1) << LastError();
+        EXPECT_EQ(Main(), want);
+        Bytes wantBackup = want;
+        if (c.kept) {
+            std::copy(oldBackup.begin() + kDmiOffset, oldBackup.begin() + kDmiOffset + kDmiLength,
+                      wantBackup.begin() + kDmiOffset);
+        }
+        EXPECT_EQ(Backup(), wantBackup);
+        EXPECT_EQ(writable, image) << "the caller's image is not changed";
+    }
+}
+
+TEST_F(FlashContentTest, TheSelectorChoosesThePartThatReadsAndWritesAddress) {
+    UseDualBoard();
+    const Bytes erased(kSize, 0xFF);
+    Bytes a = Pattern(kSize, 1), b = Pattern(kSize, 2), c = Pattern(kSize, 3);
+
+    EXPECT_EQ(driver_.ChangeDualBiosExport(1), 1);
+    ASSERT_EQ(driver_.W_Flash_Write(a.data(), kSize, 1), 1) << LastError();
+    EXPECT_EQ(Backup(), a);
+    EXPECT_EQ(Main(), erased);
+    EXPECT_EQ(ReadFlash(kSize), a);
+
+    EXPECT_EQ(driver_.ChangeDualBiosExport(0), 0);
+    EXPECT_EQ(ReadFlash(kSize), erased);
+    ASSERT_EQ(driver_.W_Flash_Write_BackupBios(b.data(), kSize, 1), 1) << LastError();
+    EXPECT_EQ(Backup(), b) << "the backup part whatever the selector";
+    EXPECT_EQ(Main(), erased);
+
+    ASSERT_EQ(driver_.W_Flash_Write_DualBios(c.data(), kSize, 1), 1) << LastError();
+    EXPECT_EQ(Main(), c);
+    EXPECT_EQ(Backup(), c);
+
+    // Selectors other than 0 and 1 change nothing and report the one in force.
+    EXPECT_EQ(driver_.ChangeDualBiosExport(1), 1);
+    EXPECT_EQ(driver_.ChangeDualBiosExport(2), 1);
+    EXPECT_EQ(driver_.ChangeDualBiosExport(0x100), 1) << "no truncation to 8 bits";
+    EXPECT_EQ(driver_.ChangeDualBiosExport(0xFFFFFFFFu), 1);
+    EXPECT_EQ(ReadFlash(kSize), c);
+
+    ASSERT_EQ(driver_.FlashSim_LoadBoard(nullptr), 1);
+    EXPECT_EQ(driver_.ChangeDualBiosExport(7), 0) << "a reloaded board starts on its main part";
+}
+
+TEST_F(FlashContentTest, AnAwardImageGoesOnBothPartsOfAUefiBoardOneAfterTheOther) {
+    UseDualBoard("3");
+    Bytes image = Pattern(kSize, 5);
+    ASSERT_EQ(driver_.W_Flash_Write_Ex(image.data(), kSize, 1, 2), 1) << LastError();
+    EXPECT_EQ(Main(), image);
+    EXPECT_EQ(Backup(), Bytes(kSize, 0xFF));
+    ASSERT_EQ(driver_.ChangeDualBiosExport(1), 1);
+    ASSERT_EQ(driver_.W_Flash_Write_Ex(image.data(), kSize, 1, 2), 1) << LastError();
+    EXPECT_EQ(Backup(), image);
+    EXPECT_EQ(driver_.ChangeDualBiosExport(0), 0);
+}
+
+TEST_F(FlashContentTest, ABoardWithOneBiosHasNoBackupPart) {
+    UseBoard({{"Flash", {{"FlashSize", std::to_string(kSize)}}}});
+    Bytes image = Pattern(kSize, 1);
+    EXPECT_EQ(driver_.IsDualBiosSupported(), 0);
+    EXPECT_EQ(driver_.ChangeDualBiosExport(1), 0) << "stays on the only part";
+    EXPECT_EQ(driver_.W_Flash_Write_BackupBios(image.data(), kSize, 1), 0);
+    EXPECT_NE(LastError().find("no backup part"), std::string::npos) << LastError();
+    EXPECT_EQ(driver_.W_Flash_Write_DualBios(image.data(), kSize, 1), 0);
+    EXPECT_EQ(Main(), Bytes(kSize, 0xFF)) << "a refused dual write touches no part";
+    EXPECT_EQ(driver_.W_Flash_Write(image.data(), kSize, 1), 1);
+    EXPECT_EQ(Main(), image);
+}
+
+TEST_F(FlashContentTest, WritesOfAnyOtherLengthThanThePartsSizeAreRefused) {
+    UseDualBoard();
+    Bytes image = Pattern(kSize * 2, 1);
+    const unsigned lengths[] = {0, kSize - 1, kSize + 1, kSize / 2, kSize * 2};
+    struct Writer {
+        const char* function;
+        std::function<int(unsigned)> write;
+    };
+    const Writer writers[] = {
+        {"W_Flash_Write", [&](unsigned length) { return driver_.W_Flash_Write(image.data(), length, 1); }},
+        {"W_Flash_Write_DualBios", [&](unsigned length) { return driver_.W_Flash_Write_DualBios(image.data(), length, 1); }},
+        {"W_Flash_Write_BackupBios",
+         [&](unsigned length) { return driver_.W_Flash_Write_BackupBios(image.data(), length, 1); }},
+        {"W_Flash_Write_Ex", [&](unsigned length) { return driver_.W_Flash_Write_Ex(image.data(), length, 1, 1); }},
+    };
+    for (const Writer& w : writers) {
+        for (unsigned length : lengths) {
+            SCOPED_TRACE(std::string(w.function) + " length " + std::to_string(length));
+            EXPECT_EQ(w.write(length), 0);
+            EXPECT_NE(LastError().find("length " + std::to_string(length) + " is not the flash part's size"),
+                      std::string::npos)
+                << LastError();
+        }
+    }
+    EXPECT_EQ(driver_.W_Flash_Write(nullptr, kSize, 1), 0);
+    EXPECT_EQ(Main(), Bytes(kSize, 0xFF));
+    EXPECT_EQ(Backup(), Bytes(kSize, 0xFF));
+}
+
+TEST_F(FlashContentTest, TheKindOfAnExWriteMustFitTheBoard) {
+    struct Case {
+        const char* biosType;
+        int kind;
+        int result;
+    };
+    const Case cases[] = {
+        {"1", 1, 1},  // UEFI image on an Award board
+        {"3", 2, 1},  // Award image on a UEFI board
+        {"1", 2, 0}, {"3", 1, 0}, {"2", 1, 0}, {"2", 2, 0}, {"1", 0, 0}, {"1", 3, 0}, {"3", -1, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string("BIOS type ") + c.biosType + " kind " + std::to_string(c.kind));
+        UseBoard({{"Flash", {{"FlashSize", std::to_string(kSize)}}}, {"Bios", {{"BiosType", c.biosType}}}});
+        SetFileBytes("flashsim.bin", Bytes(kSize, 0xFF));
+        Bytes image = Pattern(kSize, 8);
+        EXPECT_EQ(driver_.W_Flash_Write_Ex(image.data(), kSize, 1, c.kind), c.result) << LastError();
+        EXPECT_EQ(Main(), c.result == 1 ? image : Bytes(kSize, 0xFF));
+    }
+}
+
+TEST_F(FlashContentTest, AnInjectedFailureRefusesThatFunctionAlone) {
+    const char* const names[] = {"W_Get_Flash_Info",     "W_Get_Bios_Info",        "W_Flash_Read",
+                                 "W_Flash_Write",        "W_Flash_Write_DualBios", "W_Flash_Write_BackupBios",
+                                 "W_Flash_Write_Ex",     "W_Get_Progress_Status",  "W_Support_ENL",
+                                 "W_Enable_ENL",         "Load_CMOS_Default",      "IsUtilityActive",
+                                 "IsDualBiosSupported",  "ChangeDualBiosExport",   "EpCheckOemid"};
+    for (size_t failing = 0; failing < 15; ++failing) {
+        SCOPED_TRACE(names[failing]);
+        // A board on which every function, called as below, succeeds.
+        UseBoard({{"Flash", {{"FlashSize", std::to_string(kSize)}}},
+                  {"Board", {{"DualBios", "1"}, {"EnlPresent", "1"}}},
+                  {"Fail", {{names[failing], "1"}}}});
+        Bytes record(200), buffer(kSize + 1), image = Pattern(kSize, 4);
+        unsigned count = kSize + 1;
+        unsigned char present = 0, active = 0, permission = 0;
+        int status = 0, percent = 0;
+        const std::vector<int> results = {
+            driver_.W_Get_Flash_Info(record.data(), kFlashInfoSize),
+            driver_.W_Get_Bios_Info(record.data(), kBiosInfoSize),
+            driver_.W_Flash_Read(buffer.data(), &count),
+            driver_.W_Flash_Write(image.data(), kSize, 1),
+            driver_.W_Flash_Write_DualBios(image.data(), kSize, 1),
+            driver_.W_Flash_Write_BackupBios(image.data(), kSize, 1),
+            driver_.W_Flash_Write_Ex(image.data(), kSize, 1, 1),
+            driver_.W_Get_Progress_Status(&status, &percent),
+            driver_.W_Support_ENL(&present, &active),
+            driver_.W_Enable_ENL(0),
+            driver_.Load_CMOS_Default(),
+            driver_.IsUtilityActive(image.data(), kSize, &permission),
+            driver_.IsDualBiosSupported(),
+            driver_.ChangeDualBiosExport(1),
+            driver_.EpCheckOemid(1, 2),
+        };
+        for (size_t call = 0; call < results.size(); ++call) {
+            if (call == failing) {
+                EXPECT_EQ(results[call], 0);
+            } else {
+                EXPECT_NE(results[call], 0) << names[call] << " must not fail";
+            }
+        }
+        EXPECT_NE(LastError().find(std::string(names[failing]) + " fails as the board's [Fail] section asks"),
+                  std::string::npos)
+            << LastError();
+    }
+}
+
+TEST_F(FlashContentTest, AFailingFunctionHasNoEffect) {
+    UseBoard({{"Flash", {{"FlashSize", std::to_string(kSize)}}},
+              {"Board", {{"DualBios", "1"}, {"EnlPresent", "1"}, {"EnlActive", "1"}}},
+              {"Fail",
+               {{"W_Flash_Write", "1"},
+                {"W_Flash_Write_DualBios", "1"},
+                {"W_Flash_Read", "1"},
+                {"W_Get_Progress_Status", "1"},
+                {"W_Enable_ENL", "1"},
+                {"ChangeDualBiosExport", "1"},
+                {"IsUtilityActive", "1"}}}});
+    Bytes image = Pattern(kSize, 4);
+    EXPECT_EQ(driver_.W_Flash_Write(image.data(), kSize, 1), 0);
+    EXPECT_EQ(driver_.W_Flash_Write_DualBios(image.data(), kSize, 1), 0);
+    EXPECT_EQ(Main(), Bytes(kSize, 0xFF));
+    EXPECT_EQ(Backup(), Bytes(kSize, 0xFF));
+
+    Bytes buffer(kSize + 1, 0xEE);
+    unsigned count = kSize + 1;
+    EXPECT_EQ(driver_.W_Flash_Read(buffer.data(), &count), 0);
+    EXPECT_EQ(buffer, Bytes(kSize + 1, 0xEE));
+    EXPECT_EQ(count, kSize + 1);
+
+    int status = -1, percent = -1;
+    EXPECT_EQ(driver_.W_Get_Progress_Status(&status, &percent), 0);
+    EXPECT_EQ(status, -1);
+    EXPECT_EQ(percent, -1);
+
+    unsigned char permission = 0xEE;
+    EXPECT_EQ(driver_.IsUtilityActive(image.data(), kSize, &permission), 0);
+    EXPECT_EQ(permission, 0xEE);
+
+    EXPECT_EQ(driver_.W_Enable_ENL(0), 0);
+    unsigned char present = 0, active = 0;
+    ASSERT_EQ(driver_.W_Support_ENL(&present, &active), 1);
+    EXPECT_EQ(active, 1) << "the saver still runs";
+
+    EXPECT_EQ(driver_.ChangeDualBiosExport(1), 0);
+    ASSERT_EQ(driver_.W_Flash_Write_Ex(image.data(), kSize, 1, 1), 1) << LastError();
+    EXPECT_EQ(Main(), image) << "still the main part in force";
+    EXPECT_EQ(Backup(), Bytes(kSize, 0xFF));
+}
+
+}  // namespace

@@ -1,0 +1,235 @@
+#include "mkimage_cli.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <optional>
+#include <sstream>
+
+#include "image_builder.h"
+
+namespace vossel::imagebuilder {
+namespace {
+
+constexpr const char kUsage[] =
+    "usage:\n"
+    "  vossel-mkimage award --size N --part PARTNUMB [--sig-offset N|none] [--filler B] -o FILE\n"
+    "  vossel-mkimage uefi --size N --part PARTNUMB --date YYYY-MM-DD [--volume-offset N]...\n"
+    "                 [--descriptor-volume I] [--no-descriptor] [--break WHAT]... [--filler B] -o FILE\n"
+    "numbers: decimal or 0x hex, sizes may end in K or M; --sig-offset counts from E - 8192\n"
+    "and may be negative; the part number is exactly 8 characters.\n";
+
+class CommandError {
+public:
+    explicit CommandError(std::ostream& err) : err_(err) {}
+    int operator()(const std::string& message) const {
+        err_ << "vossel-mkimage: " << message << "\n"
+             << "run 'vossel-mkimage --help' for usage\n";
+        return kMkImageBadArguments;
+    }
+
+private:
+    std::ostream& err_;
+};
+
+bool ParseSigned(const std::string& text, int64_t* value) {
+    const bool negative = !text.empty() && text[0] == '-';
+    uint64_t magnitude = 0;
+    if (!ParseSize(negative ? text.substr(1) : text, uint64_t(INT64_MAX), &magnitude)) return false;
+    *value = negative ? -int64_t(magnitude) : int64_t(magnitude);
+    return true;
+}
+
+bool ParseDate(const std::string& text, BiosDescriptorSpec* d) {
+    unsigned year = 0, month = 0, day = 0;
+    char tail = 0;
+    if (std::sscanf(text.c_str(), "%u-%u-%u%c", &year, &month, &day, &tail) != 3) return false;
+    if (year > 0xFFFF || month > 0xFF || day > 0xFF) return false;
+    d->Year = uint16_t(year);
+    d->Month = uint8_t(month);
+    d->Day = uint8_t(day);
+    return true;
+}
+
+std::string Hex(uint64_t value) {
+    std::ostringstream s;
+    s << "0x" << std::hex << std::uppercase << value;
+    return s.str();
+}
+
+// The options both kinds share, and the ones each adds.
+struct Options {
+    std::string Kind;
+    std::optional<uint64_t> Size;
+    std::optional<PartNumber> Part;
+    uint8_t Filler = 0xFF;
+    std::string Output;
+    // award
+    std::optional<int64_t> SignatureOffset = 0;
+    // uefi
+    bool HasDate = false;
+    BiosDescriptorSpec Descriptor;
+    std::vector<uint32_t> VolumeOffsets;
+    size_t DescriptorVolume = 0;
+    bool WithDescriptor = true;
+    std::vector<ImageBreak> Breaks;
+};
+
+std::string BreakNames() {
+    std::string names;
+    for (const ImageBreakName& row : kImageBreakNames) names += std::string(names.empty() ? "" : ", ") + row.Name;
+    return names;
+}
+
+// Empty when parsed, else the problem.
+std::string ParseOptions(const std::vector<std::string>& args, Options* o) {
+    o->Kind = args[0];
+    if (o->Kind != "award" && o->Kind != "uefi") return "unknown image kind '" + o->Kind + "' (award or uefi)";
+    const bool uefi = o->Kind == "uefi";
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string& name = args[i];
+        const bool takesValue = name != "--no-descriptor";
+        if (takesValue && i + 1 >= args.size()) return "option " + name + " needs a value";
+        const std::string value = takesValue ? args[i + 1] : "";
+        if (takesValue) ++i;
+
+        uint64_t number = 0;
+        if (name == "--size") {
+            if (!ParseSize(value, 0xFFFFFFFFull, &number) || number == 0)
+                return "bad size '" + value + "' (1 to 4 GiB - 1, decimal or 0x hex, K or M suffix)";
+            o->Size = number;
+        } else if (name == "--part") {
+            o->Part = MakePartNumber(value);
+            if (!o->Part) return "bad part number '" + value + "' (exactly 8 characters)";
+        } else if (name == "--filler") {
+            if (!ParseSize(value, 0xFF, &number)) return "bad filler byte '" + value + "' (0 to 0xFF)";
+            o->Filler = uint8_t(number);
+        } else if (name == "-o" || name == "--output") {
+            o->Output = value;
+        } else if (!uefi && name == "--sig-offset") {
+            int64_t offset = 0;
+            if (value == "none") o->SignatureOffset.reset();
+            else if (ParseSigned(value, &offset)) o->SignatureOffset = offset;
+            else return "bad signature offset '" + value + "' (a number, or none)";
+        } else if (uefi && name == "--date") {
+            if (!ParseDate(value, &o->Descriptor)) return "bad date '" + value + "' (YYYY-MM-DD)";
+            o->HasDate = true;
+        } else if (uefi && name == "--volume-offset") {
+            if (!ParseSize(value, 0xFFFFFFFFull, &number)) return "bad volume offset '" + value + "'";
+            o->VolumeOffsets.push_back(uint32_t(number));
+        } else if (uefi && name == "--descriptor-volume") {
+            if (!ParseSize(value, 0xFFFF, &number)) return "bad volume index '" + value + "'";
+            o->DescriptorVolume = size_t(number);
+        } else if (uefi && name == "--no-descriptor") {
+            o->WithDescriptor = false;
+        } else if (uefi && name == "--break") {
+            std::optional<ImageBreak> b = ParseImageBreak(value);
+            if (!b) return "unknown break '" + value + "' (one of: " + BreakNames() + ")";
+            o->Breaks.push_back(*b);
+        } else {
+            return "unknown option '" + name + "' for " + o->Kind + " images";
+        }
+    }
+    if (!o->Size) return "--size is required";
+    if (o->Output.empty()) return "-o FILE is required";
+    if (uefi && !o->WithDescriptor) return {};
+    if (!o->Part) return "--part is required";
+    if (uefi && !o->HasDate) return "--date is required";
+    return {};
+}
+
+bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    file.close();
+    return bool(file);
+}
+
+}  // namespace
+
+bool ParseSize(const std::string& text, uint64_t limit, uint64_t* value) {
+    std::string digits = text;
+    uint64_t scale = 1;
+    if (!digits.empty() && (digits.back() == 'K' || digits.back() == 'k')) scale = 1024;
+    if (!digits.empty() && (digits.back() == 'M' || digits.back() == 'm')) scale = 1024 * 1024;
+    if (scale != 1) digits.pop_back();
+    unsigned base = 10;
+    if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
+        base = 16;
+        digits = digits.substr(2);
+    }
+    if (digits.empty()) return false;
+    uint64_t result = 0;
+    for (char c : digits) {
+        unsigned digit = 0;
+        if (c >= '0' && c <= '9') digit = unsigned(c - '0');
+        else if (base == 16 && c >= 'a' && c <= 'f') digit = unsigned(c - 'a' + 10);
+        else if (base == 16 && c >= 'A' && c <= 'F') digit = unsigned(c - 'A' + 10);
+        else return false;
+        if (result > (limit - digit) / base) return false;
+        result = result * base + digit;
+    }
+    if (result > limit / scale) return false;
+    *value = result * scale;
+    return true;
+}
+
+int RunMkImage(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    const CommandError bad(err);
+    if (args.empty()) return bad("say which image to make: award or uefi");
+    if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+        out << kUsage << "breaks (uefi, on the descriptor's volume and file):\n";
+        for (const ImageBreakName& row : kImageBreakNames) out << "  " << row.Name << ": " << row.Meaning << "\n";
+        return kMkImageMade;
+    }
+    Options o;
+    const std::string problem = ParseOptions(args, &o);
+    if (!problem.empty()) return bad(problem);
+
+    BuiltImage image;
+    std::string summary;
+    if (o.Kind == "award") {
+        AwardImageSpec spec;
+        spec.Size = uint32_t(*o.Size);
+        spec.Filler = o.Filler;
+        spec.SignatureOffset = o.SignatureOffset;
+        spec.Part = *o.Part;
+        image = BuildAwardImage(spec);
+        summary = "Award image, part " + std::string(spec.Part.begin(), spec.Part.end()) +
+                  (spec.SignatureOffset ? ", signature at E - 8192 + " + std::to_string(*spec.SignatureOffset)
+                                        : ", no signature");
+    } else {
+        UefiRecipe recipe;
+        recipe.Size = uint32_t(*o.Size);
+        recipe.Filler = o.Filler;
+        recipe.VolumeOffsets = o.VolumeOffsets;
+        recipe.WithDescriptor = o.WithDescriptor;
+        recipe.DescriptorVolume = o.DescriptorVolume;
+        recipe.Descriptor = o.Descriptor;
+        if (o.Part) recipe.Descriptor.Part = *o.Part;
+        recipe.Breaks = o.Breaks;
+        UefiImageSpec spec;
+        const std::string why = DescribeUefiImage(recipe, &spec);
+        if (!why.empty()) return bad(why);
+        image = BuildUefiImage(spec);
+        summary = "UEFI image, " + std::to_string(spec.Volumes.size()) + " volume(s)";
+        if (recipe.WithDescriptor) {
+            char date[32];
+            std::snprintf(date, sizeof date, "%04u-%02u-%02u", unsigned(recipe.Descriptor.Year),
+                          unsigned(recipe.Descriptor.Month), unsigned(recipe.Descriptor.Day));
+            summary += ", descriptor " + std::string(recipe.Descriptor.Part.begin(), recipe.Descriptor.Part.end()) +
+                       " " + date + " in the volume at " + Hex(spec.Volumes[recipe.DescriptorVolume].Offset);
+        }
+        for (ImageBreak b : o.Breaks) summary += ", broken: " + std::string(kImageBreakNames[size_t(b)].Name);
+    }
+    if (!image.ok()) return bad(image.Error);
+    if (!WriteFile(o.Output, image.Bytes)) {
+        err << "vossel-mkimage: cannot write " << o.Output << "\n";
+        return kMkImageWriteFailed;
+    }
+    out << o.Output << ": " << summary << ", " << image.Bytes.size() << " bytes (" << Hex(image.Bytes.size())
+        << ")\n";
+    return kMkImageMade;
+}
+
+}  // namespace vossel::imagebuilder
