@@ -5,7 +5,7 @@
 #include <cstring>
 #include <numeric>
 
-#include "firmware_layout.h"
+#include "builder_layout.h"
 
 namespace vossel::imagebuilder {
 namespace {

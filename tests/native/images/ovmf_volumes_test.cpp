@@ -103,8 +103,8 @@ protected:
         const std::string path = GetParam();
         image_ = LoadImage(path);
         ASSERT_FALSE(image_.empty()) << "cannot read " << path
-                                     << ": the real-firmware tests need the Debian package ovmf "
-                                        "(apt-get install ovmf), which the set-up script installs";
+                                     << ": the real-firmware tests need the UEFI images of the Debian "
+                                        "package ovmf (apt-get install ovmf)";
         volumes_ = FindRealVolumes(image_);
         ASSERT_FALSE(volumes_.empty()) << path << " holds no firmware volume";
     }
