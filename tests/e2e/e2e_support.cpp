@@ -1,5 +1,6 @@
 #include "e2e_support.h"
 
+#include <cstdio>
 #include <vector>
 
 #include "window_robot.h"
@@ -70,8 +71,10 @@ BoxOnThread::~BoxOnThread() {
         if (HWND box = robot::WaitForWindow(query, kRescueTimeoutMs)) robot::PressFirstButton(box);
     }
     if (WaitForSingleObject(thread_.get(), kRescueTimeoutMs) != WAIT_OBJECT_0) {
-        // A box that cannot be answered would keep this object's text alive
-        // in a running thread; end the program rather than leave that.
+        // The thread still uses this object; end the program rather than
+        // free it under a box nobody can answer.
+        std::fprintf(stderr, "box \"%s\" could not be answered; ending the program\n", caption_.c_str());
+        std::fflush(stderr);
         ExitProcess(3);
     }
 }

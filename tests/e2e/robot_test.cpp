@@ -167,6 +167,8 @@ private:
 };
 
 TEST(RobotScreenshot, ShowsTheWindowAsPainted) {
+    const std::string shot = robot::ScreenshotPath("robot_quadrants.png");
+    DeleteFileA(shot.c_str());
     QuadrantWindow window;
     ASSERT_NE(window.hwnd(), nullptr);
     MSG message;
@@ -182,12 +184,15 @@ TEST(RobotScreenshot, ShowsTheWindowAsPainted) {
             const COLORREF colour = QuadrantWindow::kColours[QuadrantWindow::QuadrantAt(x, y)];
             const uint8_t* pixel = image.Pixel(unsigned(x), unsigned(y));
             if (pixel[0] != GetRValue(colour) || pixel[1] != GetGValue(colour) || pixel[2] != GetBValue(colour)) {
-                if (wrong++ < 5) ADD_FAILURE() << "pixel " << x << "," << y << " is " << int(pixel[0]) << "," << int(pixel[1]) << "," << int(pixel[2]);
+                if (wrong++ < 5) {
+                    ADD_FAILURE() << "pixel " << x << "," << y << " is " << int(pixel[0]) << "," << int(pixel[1])
+                                  << "," << int(pixel[2]);
+                }
             }
         }
     }
     EXPECT_EQ(wrong, 0);
-    EXPECT_TRUE(robot::WritePngFile(image, robot::ScreenshotPath("robot_quadrants.png")));
+    EXPECT_TRUE(robot::WritePngFile(image, shot));
 }
 
 TEST(RobotCommandLine, ReadsAndPressesABoxOfAnotherProcess) {
@@ -195,7 +200,8 @@ TEST(RobotCommandLine, ReadsAndPressesABoxOfAnotherProcess) {
     const std::string text = "First line \nsecond \"line\" \\ ";
     e2e::BoxOnThread box(text, caption, MB_YESNO);
     ASSERT_TRUE(box.started());
-    ASSERT_NE(robot::WaitForWindow(OwnBox(caption), kBoxTimeoutMs), nullptr);
+    HWND shown = robot::WaitForWindow(OwnBox(caption), kBoxTimeoutMs);
+    ASSERT_NE(shown, nullptr);
 
     const std::string robot_exe = "\"" + e2e::ProgramDir() + "robot.exe\"";
     const std::string window = " --caption \"" + caption + "\" --pid " + std::to_string(GetCurrentProcessId());
@@ -209,6 +215,18 @@ TEST(RobotCommandLine, ReadsAndPressesABoxOfAnotherProcess) {
     EXPECT_TRUE(has("static=First line \\nsecond \"line\" \\\\ ")) << read.output;
     EXPECT_TRUE(has("button=&Yes")) << read.output;
     EXPECT_TRUE(has("button=&No")) << read.output;
+
+    const std::string shot = robot::ScreenshotPath("robot_command_line_box.png");
+    DeleteFileA(shot.c_str());
+    const e2e::ProgramRun photo = e2e::RunProgram(robot_exe + " shot" + window + " --out \"" + shot + "\"", 60000);
+    ASSERT_TRUE(photo.finished);
+    EXPECT_EQ(photo.exit_code, 0u);
+    RECT rect;
+    ASSERT_TRUE(GetWindowRect(shown, &rect));
+    unsigned width = 0, height = 0;
+    ASSERT_TRUE(ReadPngSize(shot, &width, &height));
+    EXPECT_EQ(width, unsigned(rect.right - rect.left));
+    EXPECT_EQ(height, unsigned(rect.bottom - rect.top));
 
     const e2e::ProgramRun missing = e2e::RunProgram(robot_exe + " read --caption \"No such window\" --timeout 100", 60000);
     ASSERT_TRUE(missing.finished);

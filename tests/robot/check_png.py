@@ -114,8 +114,8 @@ def main():
 
     if args.size and args.size != f"{width}x{height}":
         fail(path, f"size {width}x{height}, expected {args.size}")
-    for spec in args.pixel:
-        x, y, r, g, b = (int(part) for part in spec.split(","))
+    for wanted in args.pixel:
+        x, y, r, g, b = (int(part) for part in wanted.split(","))
         if not (0 <= x < width and 0 <= y < height):
             fail(path, f"pixel {x},{y} outside the picture")
         found = tuple(rows[y][x * 3:x * 3 + 3])
