@@ -356,6 +356,10 @@ BoardLoad LoadBoardConfig(const std::string& iniPath, const std::string& moduleD
     if (!exists) {
         board.backupContent = BackupBeside(board.mainContent);
     } else {
+        // Drop any copy the system keeps of an earlier version of the file:
+        // a board file rewritten within the file system's time resolution
+        // would otherwise be read as it was.
+        WritePrivateProfileStringA(nullptr, nullptr, nullptr, iniPath.c_str());
         for (const std::string& section : SectionsOf(iniPath)) {
             if (!IsKnownSection(section)) {
                 return fail("[" + section + "]: unknown section");

@@ -60,23 +60,19 @@ std::ostream& operator<<(std::ostream& out, const Figures& f) {
 }
 
 TEST_F(ProgressTest, AnotherThreadSeesEachPhaseOfAWriteAndIdleAfterIt) {
-    struct Case {
-        int status;
-        int percent;
-    };
-    const Case cases[] = {{kStatusErasing, 0},   {kStatusErasing, 37},   {kStatusErasing, 100},
+    const Figures cases[] = {{kStatusErasing, 0},   {kStatusErasing, 37},   {kStatusErasing, 100},
                           {kStatusWriting, 1},   {kStatusWriting, 50},   {kStatusWriting, 100},
                           {kStatusVerifying, 0}, {kStatusVerifying, 99}, {kStatusVerifying, 100}};
     EXPECT_EQ(Progress(), (Figures{kStatusNone, 100})) << "idle before any operation";
-    for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::Message() << "status " << c.status << " at " << c.percent << " %");
+    for (const Figures& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c);
         Bytes image = Pattern(kSize, c.percent);
         Figures seen{-1, -1};
         const int result = RunHeldAt(
             c.status, c.percent, [&] { return driver_.W_Flash_Write(image.data(), kSize, 1); },
             [&] { seen = Progress(); });
         EXPECT_EQ(result, 1) << LastError();
-        EXPECT_EQ(seen, (Figures{c.status, c.percent}));
+        EXPECT_EQ(seen, c);
         EXPECT_EQ(Progress(), (Figures{kStatusNone, 100})) << "idle after the write";
     }
 }
@@ -242,7 +238,7 @@ TEST_F(ProgressTest, PollsFromAnotherThreadSeeWholeFiguresInPhaseOrderAndEachIsJ
 
 TEST_F(ProgressTest, TheJournalHasOneLinePerCallWithTheArgumentsThatMatter) {
     const std::string ini = DriverFile("flashsim.ini");
-    WriteBoardFile({{"Flash", {{"FlashSize", "4096"}}},
+    WriteBoardFile({{"Flash", {{"FlashSize", "4096"}, {"Content", "small.bin"}}},
                     {"Board", {{"DualBios", "1"}, {"EnlPresent", "1"}, {"EnlActive", "1"}}}});
     ASSERT_EQ(driver_.FlashSim_LoadBoard(ini.c_str()), 1) << LastError();
     const size_t before = JournalLines().size();
