@@ -27,12 +27,7 @@ bool EngineTest::StartOnBoard(BoardFile board) {
     DeleteFileA(temp_.File("flash.bin").c_str());
     board["Flash"].emplace("Content", temp_.File("flash.bin"));
     board["Journal"].emplace("Path", temp_.File("journal.log"));
-    std::ostringstream ini;
-    for (const auto& [section, keys] : board) {
-        ini << "[" << section << "]\r\n";
-        for (const auto& [key, value] : keys) ini << key << "=" << value << "\r\n";
-    }
-    WriteFileBytes(temp_.File("flashsim.ini"), ini.str());
+    WriteBoardFile(temp_.File("flashsim.ini"), board);
     if (load_board_(temp_.File("flashsim.ini").c_str()) != 1) {
         ADD_FAILURE() << "board file refused: " << last_error_();
         return false;
@@ -40,15 +35,7 @@ bool EngineTest::StartOnBoard(BoardFile board) {
     return StartEngine(ProgramDir().c_str());
 }
 
-std::vector<std::string> EngineTest::Journal() const {
-    std::vector<std::string> lines;
-    std::istringstream in(ReadFileBytes(temp_.File("journal.log")));
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
-    }
-    return lines;
-}
+std::vector<std::string> EngineTest::Journal() const { return ReadLines(temp_.File("journal.log")); }
 
 size_t EngineTest::JournalCount(const std::string& function) const {
     size_t count = 0;

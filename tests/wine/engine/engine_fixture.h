@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "board_file.h"
 #include "engine_state.h"
 #include "flashsim_control.h"
 #include "scripted_message_boxes.h"
@@ -20,9 +21,6 @@ template <typename Function>
 Function ProcAddress(HMODULE module, const char* name) {
     return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
-
-// INI text for the simulated board: section -> key -> value.
-using BoardFile = std::map<std::string, std::map<std::string, std::string>>;
 
 class EngineTest : public ::testing::Test {
 protected:

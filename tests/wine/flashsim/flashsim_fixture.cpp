@@ -52,14 +52,7 @@ void FlashSimTest::TearDown() {
 }
 
 void FlashSimTest::WriteBoardFile(const BoardFile& board) const {
-    std::ostringstream ini;
-    for (const auto& [section, keys] : board) {
-        ini << "[" << section << "]\r\n";
-        for (const auto& [key, value] : keys) {
-            ini << key << "=" << value << "\r\n";
-        }
-    }
-    WriteFileBytes(temp_.File("flashsim.ini"), ini.str());
+    ::WriteBoardFile(temp_.File("flashsim.ini"), board);
 }
 
 void FlashSimTest::UseBoard(const BoardFile& board) {
@@ -76,14 +69,7 @@ void FlashSimTest::SetFileBytes(const std::string& name, const Bytes& bytes) con
     WriteFileBytes(temp_.File(name), std::string(bytes.begin(), bytes.end()));
 }
 
-std::vector<std::string> FlashSimTest::JournalLines() const {
-    std::vector<std::string> lines;
-    std::istringstream in(ReadFileBytes(driver_.FlashSim_JournalPath()));
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(line);
-    }
-    return lines;
-}
+std::vector<std::string> FlashSimTest::JournalLines() const { return ReadLines(driver_.FlashSim_JournalPath()); }
 
 Bytes FlashSimTest::ReadFlash(unsigned size) {
     Bytes buffer(size + 1, 0x00);

@@ -11,13 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "board_file.h"
 #include "flash_exports.h"
 #include "flashsim_control.h"
 #include "records.h"
 #include "temp_dir.h"
-
-// INI text of a board: section -> key -> value.
-using BoardFile = std::map<std::string, std::map<std::string, std::string>>;
 
 using Bytes = std::vector<unsigned char>;
 
