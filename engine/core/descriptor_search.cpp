@@ -20,10 +20,15 @@
 //   records for each visited position the group of chains it belongs to, and
 //   each group records its terminal. A position is classified once; a later
 //   walk stops at the first visited position.
-// - File data sums: prefix sums over 8-byte blocks, built on first need.
+// - File data sums: prefix sums over 8-byte blocks.
 //
-// When memory for those tables cannot be had, the search runs without them
-// (same results, no longer linear on adversarial images).
+// Realistic images never need the chain table or the data prefix sums: their
+// few volumes hold files that no other walk revisits. So walks and sums run
+// directly while the work done that way stays within a budget proportional
+// to the image size, and the tables are built only once it is spent; the
+// total stays linear either way. When memory for the tables cannot be had,
+// the search runs without them (same results, no longer linear on
+// adversarial images).
 #include "descriptor_search.h"
 
 #include <algorithm>
@@ -40,6 +45,12 @@ namespace vossel {
 namespace {
 
 using Position = uint64_t;  // wide enough that no sum of stated lengths wraps
+
+enum class TableUse {
+    kAdaptive,  // direct work first, tables once the budget is spent
+    kEager,     // tables from the first walk on (for tests)
+    kNone,      // no tables at all (no memory for them)
+};
 
 constexpr Position kNoPosition = std::numeric_limits<Position>::max();
 
@@ -60,11 +71,20 @@ HeapArray<T> AllocateZeroed(Position n) {
 }
 
 uint8_t DirectByteSum(const uint8_t* bytes, Position count) {
-    uint32_t sum = 0;  // wraps modulo 2^32, which keeps it right modulo 256
+    uint8_t sum = 0;  // byte-wide, so the compiler sums 16 or 32 bytes per instruction
     for (Position i = 0; i < count; ++i) {
-        sum += bytes[i];
+        sum = static_cast<uint8_t>(sum + bytes[i]);
     }
-    return static_cast<uint8_t>(sum);
+    return sum;
+}
+
+// Sum of 8 bytes modulo 256, without a loop.
+uint8_t EightByteSum(const uint8_t* bytes) {
+    uint64_t word;
+    std::memcpy(&word, bytes, sizeof(word));
+    constexpr uint64_t kLowBytes = 0x00FF00FF00FF00FFull;
+    const uint64_t pairs = (word & kLowBytes) + ((word >> 8) & kLowBytes);  // four lanes of at most 510
+    return static_cast<uint8_t>((pairs * 0x0001000100010001ull) >> 48);     // their sum lands in the top lane
 }
 
 uint16_t DirectWordSum(const uint8_t* bytes, Position evenCount) {
@@ -86,17 +106,24 @@ private:
     const uint8_t* image_;
 };
 
-// Byte sums of ranges through prefix sums over 8-byte blocks, for many walks
-// whose files may overlap. Short ranges are summed directly; the table is
-// built on the first long one.
+// Byte sums of ranges for many walks whose files may overlap: summed
+// directly until that has cost four times the image size, then through
+// prefix sums over 8-byte blocks (short ranges are always summed directly).
 class BlockByteSums {
 public:
-    BlockByteSums(const uint8_t* image, Position size, bool useTables)
-        : image_(image), size_(size), tried_(!useTables) {}
+    BlockByteSums(const uint8_t* image, Position size, TableUse use)
+        : image_(image),
+          size_(size),
+          directBudget_(use == TableUse::kAdaptive ? 4 * size : 0),
+          tried_(use == TableUse::kNone) {}
 
     uint8_t Sum(Position begin, Position end) {
-        if (end - begin <= kDirectLimit || !Table()) {
-            return DirectByteSum(image_ + begin, end - begin);
+        const Position count = end - begin;
+        if (count <= kDirectLimit || (prefix_ == nullptr && count <= directBudget_) || !Table()) {
+            if (count > kDirectLimit && prefix_ == nullptr && !tried_) {
+                directBudget_ -= count;
+            }
+            return DirectByteSum(image_ + begin, count);
         }
         const Position firstBlock = (begin + kBlock - 1) / kBlock;
         const Position lastBlock = end / kBlock;
@@ -117,7 +144,7 @@ private:
             prefix_ = AllocateZeroed<uint8_t>(blocks + 1);
             if (prefix_) {
                 for (Position b = 0; b < blocks; ++b) {
-                    prefix_[b + 1] = static_cast<uint8_t>(prefix_[b] + DirectByteSum(image_ + b * kBlock, kBlock));
+                    prefix_[b + 1] = static_cast<uint8_t>(prefix_[b] + EightByteSum(image_ + b * kBlock));
                 }
             }
         }
@@ -126,6 +153,7 @@ private:
 
     const uint8_t* image_;
     Position size_;
+    Position directBudget_;  // bytes still to be summed directly before the table pays
     bool tried_;
     HeapArray<uint8_t> prefix_;  // prefix_[b]: sum of bytes [0, 8b)
 };
@@ -135,8 +163,8 @@ private:
 // exactly at each candidate.
 class HeaderWordSums {
 public:
-    HeaderWordSums(const uint8_t* image, Position size, bool useTables)
-        : image_(image), size_(size), anchor_(size % kBlock), tried_(!useTables) {}
+    HeaderWordSums(const uint8_t* image, Position size, TableUse use)
+        : image_(image), size_(size), anchor_(size % kBlock), tried_(use == TableUse::kNone) {}
 
     // Sum of the words in [volume, volume + evenCount); the range lies in the
     // image and volume is a candidate position.
@@ -209,35 +237,43 @@ enum class FileOutcome : uint8_t {
 struct FileStepResult {
     FileOutcome outcome;
     Position next;
+    Position work;  // bytes read to decide
 };
 
 // The file whose header starts at position file (< size).
 template <class ByteSums>
 FileStepResult ClassifyFile(const uint8_t* image, Position size, Position file, ByteSums& sums) {
+    constexpr Position kHeaderWork = sizeof(FirmwareFileHeader);
     if (size - file < sizeof(FirmwareFileHeader)) {
-        return {FileOutcome::kFail, 0};
+        return {FileOutcome::kFail, 0, kHeaderWork};
     }
     const uint8_t* header = image + file;
     const uint32_t fileSize = LoadLe24(header + offsetof(FirmwareFileHeader, Size));
     if (fileSize == kFileSizeEndEmpty || fileSize == kFileSizeEndErased) {
-        return {FileOutcome::kStop, 0};
+        return {FileOutcome::kStop, 0, kHeaderWork};
     }
     if (header[offsetof(FirmwareFileHeader, Attributes)] & kFileAttributeChecksum) {
         const uint8_t fileChecksum = header[offsetof(FirmwareFileHeader, FileChecksum)];
-        const uint8_t headerSum = static_cast<uint8_t>(DirectByteSum(header, sizeof(FirmwareFileHeader)) -
-                                                       header[offsetof(FirmwareFileHeader, State)] - fileChecksum);
+        static_assert(sizeof(FirmwareFileHeader) == 24, "the header sum below takes three 8-byte words");
+        const uint8_t headerSum =
+            static_cast<uint8_t>(EightByteSum(header) + EightByteSum(header + 8) + EightByteSum(header + 16) -
+                                 header[offsetof(FirmwareFileHeader, State)] - fileChecksum);
         if (headerSum != 0 || size - file < fileSize) {
-            return {FileOutcome::kFail, 0};
+            return {FileOutcome::kFail, 0, kHeaderWork};
         }
         const Position dataBegin = file + sizeof(FirmwareFileHeader);
         const Position dataEnd = file + fileSize;
-        const uint8_t dataSum =
-            static_cast<uint8_t>((dataEnd > dataBegin ? sums.Sum(dataBegin, dataEnd) : 0) + fileChecksum);
-        if (dataSum != 0) {
-            return {FileOutcome::kFail, 0};
+        if (dataEnd <= dataBegin) {
+            return {fileChecksum == 0 ? FileOutcome::kNext : FileOutcome::kFail, file + FileStep(fileSize),
+                    kHeaderWork};
         }
+        const uint8_t dataSum = static_cast<uint8_t>(sums.Sum(dataBegin, dataEnd) + fileChecksum);
+        if (dataSum != 0) {
+            return {FileOutcome::kFail, 0, kHeaderWork + (dataEnd - dataBegin)};
+        }
+        return {FileOutcome::kNext, file + FileStep(fileSize), kHeaderWork + (dataEnd - dataBegin)};
     }
-    return {FileOutcome::kNext, file + FileStep(fileSize)};
+    return {FileOutcome::kNext, file + FileStep(fileSize), kHeaderWork};
 }
 
 // First position on the chain that starts at first where the walk ends by
@@ -248,14 +284,18 @@ struct ChainEnd {
 };
 
 // The chain from first, followed no further than limit (a walk that reaches
-// limit is over with success).
+// limit is over with success). Adds the bytes it read to *work.
 template <class ByteSums>
-ChainEnd WalkChain(const uint8_t* image, Position size, Position first, Position limit, ByteSums& sums) {
+ChainEnd WalkChain(const uint8_t* image, Position size, Position first, Position limit, ByteSums& sums,
+                   Position* work = nullptr) {
     for (Position file = first;;) {
         if (file >= size || file >= limit) {
             return {file, FileOutcome::kStop};
         }
         const FileStepResult step = ClassifyFile(image, size, file, sums);
+        if (work != nullptr) {
+            *work += step.work;
+        }
         if (step.outcome != FileOutcome::kNext) {
             return {file, step.outcome};
         }
@@ -274,8 +314,11 @@ bool WalkSucceeds(Position volume, const VolumeFields& fields, const ChainEnd& e
 template <class GroupId>
 class ChainMemo {
 public:
-    ChainMemo(const uint8_t* image, Position size, bool useTables)
-        : image_(image), size_(size), useTables_(useTables) {}
+    ChainMemo(const uint8_t* image, Position size, TableUse use)
+        : image_(image),
+          size_(size),
+          useTables_(use != TableUse::kNone),
+          directWork_(use == TableUse::kAdaptive ? kDirectWorkPerByte * size : 0) {}
 
     // The end of the chain from first. Without a table the chain is walked
     // directly, and then no further than limit (the volume's end).
@@ -284,9 +327,12 @@ public:
         if (first >= size_) {
             return {first, FileOutcome::kStop};
         }
-        GroupId* slots = Slots(first % kResidues);
+        GroupId* slots = directWork_ > 0 ? nullptr : Slots(first % kResidues);
         if (slots == nullptr) {
-            return WalkChain(image_, size_, first, limit, sums);
+            Position work = 0;
+            const ChainEnd end = WalkChain(image_, size_, first, limit, sums, &work);
+            directWork_ -= std::min(work, directWork_);
+            return end;
         }
         // Up to the first visited position or the chain's end.
         Position file = first;
@@ -318,6 +364,10 @@ public:
 
 private:
     static constexpr unsigned kResidues = 8;  // chains move in steps of 8
+    // Bytes that direct walks may read before the table is set up: as many
+    // as the image holds, about what the walks of a real image read (each of
+    // its files once).
+    static constexpr Position kDirectWorkPerByte = 1;
 
     GroupId* Slots(Position residue) {
         if (!useTables_) {
@@ -338,6 +388,7 @@ private:
     const uint8_t* image_;
     Position size_;
     bool useTables_;
+    Position directWork_;  // bytes direct walks may still read
     bool tried_[kResidues] = {};
     HeapArray<GroupId> slots_[kResidues];  // group of each visited position, 0 unvisited
     std::vector<ChainEnd> ends_;           // ends_[group - 1]
@@ -346,12 +397,12 @@ private:
 template <class GroupId>
 class DescriptorSearch {
 public:
-    DescriptorSearch(const uint8_t* image, uint32_t size, bool useTables)
+    DescriptorSearch(const uint8_t* image, uint32_t size, TableUse use)
         : image_(image),
           size_(size),
-          headerSums_(image, size, useTables),
-          dataSums_(image, size, useTables),
-          chains_(image, size, useTables) {}
+          headerSums_(image, size, use),
+          dataSums_(image, size, use),
+          chains_(image, size, use) {}
 
     int Run(BiosDescriptorFields* out) {
         Position scanned = size_;  // the "$BDR" search has covered [scanned, size)
@@ -392,23 +443,39 @@ public:
 
 private:
     // First "$BDR" in [begin, end) whose whole record lies in the image.
+    // Eight positions at a time: a zero byte in the or of the four shifted
+    // words xor the signature's bytes marks a position where all four match,
+    // so the scan costs the same per byte whatever the image holds.
     Position FirstDescriptorIn(Position begin, Position end) const {
         if (size_ < sizeof(BiosDescriptorRecord)) {
             return kNoPosition;
         }
         const Position limit = std::min(end, size_ - sizeof(BiosDescriptorRecord) + 1);
-        for (Position at = begin; at < limit;) {
-            const void* dollar = std::memchr(image_ + at, kDescriptorSignature[0], static_cast<size_t>(limit - at));
-            if (dollar == nullptr) {
-                break;
+        Position at = begin;
+        // The words read up to at + 10, well inside the record that must fit.
+        for (; at < limit && limit - at >= 8; at += 8) {
+            const uint8_t* p = image_ + at;
+            const uint64_t differs = (LoadWord(p) ^ Repeated(kDescriptorSignature[0])) |
+                                     (LoadWord(p + 1) ^ Repeated(kDescriptorSignature[1])) |
+                                     (LoadWord(p + 2) ^ Repeated(kDescriptorSignature[2])) |
+                                     (LoadWord(p + 3) ^ Repeated(kDescriptorSignature[3]));
+            if (((differs - Repeated(0x01)) & ~differs & Repeated(0x80)) != 0) {
+                break;  // a match among these eight
             }
-            at = static_cast<Position>(static_cast<const uint8_t*>(dollar) - image_);
+        }
+        for (; at < limit; ++at) {
             if (HasSignature(image_ + at, kDescriptorSignature)) {
                 return at;
             }
-            ++at;
         }
         return kNoPosition;
+    }
+
+    static constexpr uint64_t Repeated(uint8_t byte) { return 0x0101010101010101ull * byte; }
+    static uint64_t LoadWord(const uint8_t* p) {
+        uint64_t word;
+        std::memcpy(&word, p, sizeof(word));
+        return word;
     }
 
     bool VolumeChecksOut(Position volume, const VolumeFields& fields) {
@@ -430,34 +497,35 @@ private:
     ChainMemo<GroupId> chains_;
 };
 
-int RunSearch(const uint8_t* buffer, uint32_t size, BiosDescriptorFields* out, bool useTables) {
+int RunSearch(const uint8_t* buffer, uint32_t size, BiosDescriptorFields* out, TableUse use) {
+    if (buffer == nullptr) {
+        return 0;
+    }
     // One group per candidate volume at most.
     if (size / kVolumeCandidateStep < std::numeric_limits<uint16_t>::max()) {
-        return DescriptorSearch<uint16_t>(buffer, size, useTables).Run(out);
+        return DescriptorSearch<uint16_t>(buffer, size, use).Run(out);
     }
-    return DescriptorSearch<uint32_t>(buffer, size, useTables).Run(out);
+    return DescriptorSearch<uint32_t>(buffer, size, use).Run(out);
 }
 
 }  // namespace
 
 int FindBiosDescriptor(const uint8_t* buffer, uint32_t size, BiosDescriptorFields* out) {
-    if (buffer == nullptr) {
-        return 0;
-    }
     try {
-        return RunSearch(buffer, size, out, true);
+        return RunSearch(buffer, size, out, TableUse::kAdaptive);
     } catch (const std::bad_alloc&) {
         // Only the group list can throw; *out is written just before returning 1.
-        return RunSearch(buffer, size, out, false);
+        return RunSearch(buffer, size, out, TableUse::kNone);
     }
 }
 
 namespace detail {
 int FindBiosDescriptorUnassisted(const uint8_t* buffer, uint32_t size, BiosDescriptorFields* out) {
-    if (buffer == nullptr) {
-        return 0;
-    }
-    return RunSearch(buffer, size, out, false);
+    return RunSearch(buffer, size, out, TableUse::kNone);
+}
+
+int FindBiosDescriptorEagerTables(const uint8_t* buffer, uint32_t size, BiosDescriptorFields* out) {
+    return RunSearch(buffer, size, out, TableUse::kEager);
 }
 }  // namespace detail
 

@@ -50,10 +50,15 @@ int FindBiosDescriptor(const uint8_t* buffer, uint32_t size, BiosDescriptorField
 int VerifyFirmwareVolume(const uint8_t* image, uint32_t imageSize, uint32_t volumeOffset);
 
 namespace detail {
-// The same search without its work tables (chain memo and checksum prefix
-// sums): what FindBiosDescriptor falls back to when it cannot get memory for
-// them. Same results; time no longer linear on adversarial images.
+// FindBiosDescriptor works directly until that has cost a budget in
+// proportion to the image size and only then sets up its work tables (chain
+// memo, checksum prefix sums). These run the same search with fixed choices,
+// for tests; all give the same results.
+// Without any table: what FindBiosDescriptor falls back to when it cannot get
+// memory for them (no longer linear on adversarial images).
 int FindBiosDescriptorUnassisted(const uint8_t* buffer, uint32_t size, BiosDescriptorFields* out);
+// With every table from the first walk on, so small images exercise them.
+int FindBiosDescriptorEagerTables(const uint8_t* buffer, uint32_t size, BiosDescriptorFields* out);
 }  // namespace detail
 
 }  // namespace vossel

@@ -1,5 +1,6 @@
 #include "image_placement.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "records.h"
@@ -60,27 +61,35 @@ int AdaptLoadedImage(uint8_t* buffer, uint32_t expectedSize, size_t bytesRead) {
 }
 
 uint64_t ImageBufferSize(UpdatePath path, int32_t boardMode, uint32_t flashSize) {
-    return BoardModeApplies(path, boardMode) ? kBoardModeBufferSize : uint64_t{flashSize} + 1;
+    const uint64_t imageAndGuard = uint64_t{flashSize} + 1;
+    // The flow clears and loads FlashSize + 1 bytes, so the board-mode buffer
+    // never gets smaller than that, whatever part the driver reports.
+    return BoardModeApplies(path, boardMode) ? std::max(kBoardModeBufferSize, imageAndGuard) : imageAndGuard;
 }
 
 PlacementDecision PlaceImageFile(UpdatePath path, int32_t boardMode, uint32_t flashSize, uint32_t fileSize) {
     if (!BoardModeApplies(path, boardMode)) {
         return AtStart(boardMode, flashSize, flashSize);
     }
+    const BoardModeState board = RestoreBoardMode({boardMode, flashSize});  // no mode inherited
     if (fileSize == 0) {
-        return Refuse(kMsgUnexpectedProblem, boardMode, flashSize);
+        return Refuse(kMsgUnexpectedProblem, board.boardMode, board.flashSize);
     }
-    return BoardModePlacement(boardMode, flashSize, fileSize, flashSize);
+    return BoardModePlacement(board.boardMode, board.flashSize, fileSize, board.flashSize);
 }
 
 PlacementDecision PlaceImageInMemory(UpdatePath path, int32_t boardMode, uint32_t flashSize, uint32_t length,
                                      uint64_t bufferSize) {
-    const PlacementDecision decision = BoardModeApplies(path, boardMode)
-                                           ? BoardModePlacement(boardMode, flashSize, length, length)
-                                           : AtStart(boardMode, flashSize, length);
-    const uint64_t available = decision.action == PlacementAction::kEnlargeToMode2 ? decision.newBufferSize : bufferSize;
+    const bool boardModes = BoardModeApplies(path, boardMode);
+    const BoardModeState board =
+        boardModes ? RestoreBoardMode({boardMode, flashSize}) : BoardModeState{boardMode, flashSize};
+    const PlacementDecision decision = boardModes
+                                           ? BoardModePlacement(board.boardMode, board.flashSize, length, length)
+                                           : AtStart(board.boardMode, board.flashSize, length);
+    const uint64_t available =
+        decision.action == PlacementAction::kEnlargeToMode2 ? decision.newBufferSize : bufferSize;
     if (uint64_t{decision.offset} + length > available) {
-        return Refuse(kMsgCannotLoadImage, boardMode, flashSize);
+        return Refuse(kMsgCannotLoadImage, board.boardMode, board.flashSize);
     }
     return decision;
 }

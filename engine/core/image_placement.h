@@ -38,6 +38,9 @@ enum BoardModeValue : int32_t {
 
 // Bytes of the image buffer a flow allocates (and clears) before placing an
 // image: 4 MiB + 1 on the Award path in a board mode, else FlashSize + 1.
+// Never less than FlashSize + 1: a board-mode board that reports a part above
+// 4 MiB gets a buffer of its flash size + 1 (a plain 4 MiB + 1 buffer would
+// be overrun by the clearing and by the load at the flash size).
 uint64_t ImageBufferSize(UpdatePath path, int32_t boardMode, uint32_t flashSize);
 
 enum class PlacementAction {
@@ -62,6 +65,11 @@ struct PlacementDecision {
 // 2 MiB file on a 1 MiB part enlarges to mode 2, a 1 MiB file on a 2 MiB part
 // goes to the upper half in mode 3; otherwise the file is loaded at offset 0
 // with the expected size FlashSize (a size mismatch then fails the load).
+// A mode 2 or 3 still in force from an earlier update (one that succeeded
+// without a restart) is undone first, so every placement starts from the
+// board's real part size: mode 1 and FlashSize halved after mode 2. The
+// decision's boardMode and flashSize are the state the engine holds from now
+// on, also after a refusal.
 PlacementDecision PlaceImageFile(UpdatePath path, int32_t boardMode, uint32_t flashSize, uint32_t fileSize);
 
 // Placement of an image of length bytes given in memory, into the current

@@ -14,7 +14,9 @@ constexpr uint8_t kPermissionFlashWrite = 2;
 
 ValidationOutcome Accept(WritePlan plan) { return {true, plan, nullptr, std::nullopt}; }
 
-ValidationOutcome Refuse(const CheckMessage& message) { return {false, WritePlan::kNoWriteCall, &message, std::nullopt}; }
+ValidationOutcome Refuse(const CheckMessage& message) {
+    return {false, WritePlan::kNoWriteCall, &message, std::nullopt};
+}
 
 bool SamePartNumber(const char* a, const char* b) { return std::memcmp(a, b, kPartNumberLength) == 0; }
 

@@ -16,13 +16,11 @@ void FirmwareImage::Put(uint64_t at, uint8_t value) {
 }
 
 FirmwareImage::Sealed& FirmwareImage::Record(Kind kind, uint32_t at) {
-    for (Sealed& s : sealed_) {
-        if (s.kind == kind && s.at == at) {
-            return s;
-        }
+    const auto [entry, added] = sealedIndex_.try_emplace({kind, at}, sealed_.size());
+    if (added) {
+        sealed_.push_back({kind, at, false, false});
     }
-    sealed_.push_back({kind, at, false, false});
-    return sealed_.back();
+    return sealed_[entry->second];
 }
 
 FirmwareImage& FirmwareImage::Volume(uint32_t at, uint32_t length, uint16_t headerLength) {

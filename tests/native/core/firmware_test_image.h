@@ -2,8 +2,11 @@
 // put at chosen positions, checksums fixed (or broken on purpose) by Seal().
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <map>
+#include <utility>
 #include <vector>
 
 namespace vossel::testing {
@@ -56,6 +59,7 @@ private:
 
     std::vector<uint8_t> bytes_;
     std::vector<Sealed> sealed_;
+    std::map<std::pair<Kind, uint32_t>, size_t> sealedIndex_;
 };
 
 }  // namespace vossel::testing

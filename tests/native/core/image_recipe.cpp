@@ -31,8 +31,10 @@ constexpr char kPartNumbers[4][9] = {"7A19QB2D", "7A19QB2E", "5R27HX9C", "5R27HX
 void PutDescriptor(RecipeReader& in, FirmwareImage& image, uint32_t at) {
     const uint8_t choice = in.U8();
     const uint16_t marker = (choice & 0x30) == 0x30 ? in.U16() : 0x5AA5;
-    image.Descriptor(at, kPartNumbers[choice & 3], marker, static_cast<uint16_t>(2005 + in.U8() % 16),
-                     static_cast<uint8_t>(in.U8() % 14), static_cast<uint8_t>(in.U8() % 33));
+    const uint16_t year = static_cast<uint16_t>(2005 + in.U8() % 16);
+    const uint8_t month = static_cast<uint8_t>(in.U8() % 14);
+    const uint8_t day = static_cast<uint8_t>(in.U8() % 33);
+    image.Descriptor(at, kPartNumbers[choice & 3], marker, year, month, day);
 }
 
 void PutVolume(RecipeReader& in, FirmwareImage& image) {
@@ -48,9 +50,8 @@ void PutVolume(RecipeReader& in, FirmwareImage& image) {
         }
         volume = size - (placement % candidates + 1) * kPage;
     }
-    const uint16_t headerLength = static_cast<uint16_t>(in.Pick({0x48, 0x48, 0x48, 0x38, 0x49, 0x47, 0, 1, 2, 50,
-                                                                 51, 52, 0x1000}) +
-                                                        ((placement & 0x40) ? in.U8() : 0));
+    const uint32_t usualLength = in.Pick({0x48, 0x48, 0x48, 0x38, 0x49, 0x47, 0, 1, 2, 50, 51, 52, 0x1000});
+    const uint16_t headerLength = static_cast<uint16_t>(usualLength + ((placement & 0x40) ? in.U8() : 0));
     const uint32_t toEnd = size - volume;
     uint32_t length;
     switch (in.U8() % 6) {
@@ -104,9 +105,11 @@ void PutVolume(RecipeReader& in, FirmwareImage& image) {
         const uint8_t kind = in.U8();
         const uint8_t attributes = (kind & 3) == 3 ? static_cast<uint8_t>(in.U8() & ~kChecksummed)
                                                    : static_cast<uint8_t>(kChecksummed | (kind & 0x80));
-        image.File(static_cast<uint32_t>(file), fileSize, attributes, in.U8());
+        const uint8_t fill = in.U8();
+        image.File(static_cast<uint32_t>(file), fileSize, attributes, fill);
         if ((kind & 0x0C) == 0x04 && fileSize >= 24 + 48) {
-            PutDescriptor(in, image, static_cast<uint32_t>(file + 24 + (in.U8() % 4) * 8));
+            const uint32_t record = static_cast<uint32_t>(file + 24 + (in.U8() % 4) * 8);
+            PutDescriptor(in, image, record);
         }
         if ((kind & 0x70) == 0x10) {
             image.BreakFileHeaderSum(static_cast<uint32_t>(file));
@@ -143,7 +146,10 @@ FirmwareImage ImageFromRecipe(const uint8_t* recipe, size_t length) {
                 break;
             case 4: {
                 const uint32_t at = in.U32() % size;
-                image.File(at, in.Pick({0, 0xFFFFFF, 24, 48, 100, 0x1000}) + in.U8(), in.U8(), in.U8());
+                const uint32_t fileSize = in.Pick({0, 0xFFFFFF, 24, 48, 100, 0x1000}) + in.U8();
+                const uint8_t attributes = in.U8();
+                const uint8_t fill = in.U8();
+                image.File(at, fileSize, attributes, fill);
                 break;
             }
             case 5: {

@@ -1,0 +1,14 @@
+// A failed property stops the fuzz run with a message; libFuzzer then keeps
+// the input that broke it.
+#pragma once
+
+#include <cstdio>
+#include <cstdlib>
+
+#define FUZZ_CHECK(condition)                                                                \
+    do {                                                                                     \
+        if (!(condition)) {                                                                  \
+            std::fprintf(stderr, "%s:%d: property failed: %s\n", __FILE__, __LINE__, #condition); \
+            std::abort();                                                                    \
+        }                                                                                    \
+    } while (0)

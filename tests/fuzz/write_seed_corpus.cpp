@@ -1,0 +1,79 @@
+// Writes the fuzz targets' starting corpora: image recipes (from a fixed
+// seed) that reach a found descriptor, a verified volume without one, or a
+// failing walk, and a few placement inputs. Usage: write_seed_corpus <dir>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "descriptor_search.h"
+#include "image_recipe.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void WriteSeed(const fs::path& dir, const std::string& name, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(dir / name, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s <corpus directory>\n", argv[0]);
+        return 2;
+    }
+    const fs::path root = argv[1];
+    const fs::path search = root / "fuzz_descriptor_search";
+    const fs::path verify = root / "fuzz_verify_volume";
+    const fs::path placement = root / "fuzz_image_placement";
+    for (const fs::path& dir : {search, verify, placement}) {
+        fs::create_directories(dir);
+    }
+
+    std::mt19937 random(7);
+    int found = 0;
+    int verifiedOnly = 0;
+    for (int n = 0; n < 20000 && (found < 24 || verifiedOnly < 24); ++n) {
+        std::vector<uint8_t> recipe(16 + random() % 200);
+        for (uint8_t& b : recipe) {
+            b = static_cast<uint8_t>(random());
+        }
+        const vossel::testing::FirmwareImage image = vossel::testing::ImageFromRecipe(recipe.data(), recipe.size());
+        vossel::BiosDescriptorFields fields;
+        const bool hasDescriptor = vossel::FindBiosDescriptor(image.data(), image.size(), &fields) == 1;
+        bool verified = false;
+        for (uint32_t back = 4096; back <= image.size() && !verified; back += 4096) {
+            verified = vossel::VerifyFirmwareVolume(image.data(), image.size(), image.size() - back) == 1;
+        }
+        const std::string name = "recipe" + std::to_string(n);
+        if (hasDescriptor && found < 24) {
+            ++found;
+            WriteSeed(search, name, recipe);
+            recipe.insert(recipe.begin(), {static_cast<uint8_t>(n), 0});
+            WriteSeed(verify, name, recipe);
+        } else if (verified && !hasDescriptor && verifiedOnly < 24) {
+            ++verifiedOnly;
+            WriteSeed(search, name, recipe);
+            recipe.insert(recipe.begin(), {static_cast<uint8_t>(n), 0});
+            WriteSeed(verify, name, recipe);
+        }
+    }
+
+    // Placement: the three 512 KiB load cases and a mode decision of each kind.
+    WriteSeed(placement, "load384", {0, 1, 1});
+    WriteSeed(placement, "load256", {0, 1, 2, 0x5A, 0xA5});
+    WriteSeed(placement, "loadExact", {0, 1, 0});
+    WriteSeed(placement, "enlarge", {1, 1, 1, 3, 4, 1});
+    WriteSeed(placement, "upperHalf", {1, 1, 1, 4, 3, 0});
+    WriteSeed(placement, "memoryTooLong", {1, 0, 0, 3, 9, 0xFF, 0xFF, 0xFF, 0x7F, 0});
+    WriteSeed(placement, "modeTwoLeftInForce", {1, 1, 6, 4, 3, 1});
+
+    std::printf("seeds: %d with a descriptor, %d with a verified volume only\n", found, verifiedOnly);
+    return found > 0 && verifiedOnly > 0 ? 0 : 1;
+}
