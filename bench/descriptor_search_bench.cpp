@@ -28,7 +28,7 @@
 
 namespace {
 
-using vossel::imagebuilder::BiosDescriptorSpec;
+using vossel::imagebuilder::BiosDescriptorLayout;
 using vossel::imagebuilder::BuiltImage;
 
 constexpr uint32_t kMiB = 0x100000;
@@ -40,8 +40,8 @@ struct BenchImage {
     uint8_t RarestByte = 0;
 };
 
-BiosDescriptorSpec Descriptor() {
-    BiosDescriptorSpec d;
+BiosDescriptorLayout Descriptor() {
+    BiosDescriptorLayout d;
     d.Part = *vossel::imagebuilder::MakePartNumber("5R27HX9C");
     d.Year = 2012;
     d.Month = 1;

@@ -63,7 +63,7 @@ private:
 constexpr uint64_t VolumeField(uint64_t volume, size_t field) { return volume + field; }
 constexpr uint64_t FileField(uint64_t file, size_t field) { return file + field; }
 
-void WriteVolumeHeader(ImageWriter& w, uint32_t at, const FirmwareVolumeSpec& v) {
+void WriteVolumeHeader(ImageWriter& w, uint32_t at, const FirmwareVolumeLayout& v) {
     w.Fill(at, kVolumeHeaderLength, 0);
     w.PutBytes(VolumeField(at, offsetof(FirmwareVolumeHeader, FileSystemGuid)), kFfs2FileSystemGuid,
                sizeof kFfs2FileSystemGuid);
@@ -95,7 +95,7 @@ void WriteFileName(ImageWriter& w, uint32_t at, uint32_t volumeIndex, uint32_t f
     w.PutBytes(FileField(at, offsetof(FfsFileHeader, Name)), name, sizeof name);
 }
 
-std::string StatedFileSize(const FfsFileSpec& f, uint32_t at, uint32_t size, uint32_t imageSize,
+std::string StatedFileSize(const FfsFileLayout& f, uint32_t at, uint32_t size, uint32_t imageSize,
                            uint32_t* stated) {
     switch (f.SizeField) {
         case FileSizeField::Actual:
@@ -119,7 +119,7 @@ std::string StatedFileSize(const FfsFileSpec& f, uint32_t at, uint32_t size, uin
 
 // Header checksum covers the 24 header bytes except the state and the file
 // checksum; the file checksum makes the data bytes sum to 0.
-void WriteFile(ImageWriter& w, uint32_t at, uint32_t size, uint32_t statedSize, const FfsFileSpec& f,
+void WriteFile(ImageWriter& w, uint32_t at, uint32_t size, uint32_t statedSize, const FfsFileLayout& f,
                uint32_t volumeIndex, uint32_t fileIndex) {
     w.Fill(at, kFileHeaderLength, 0);
     WriteFileName(w, at, volumeIndex, fileIndex);
@@ -153,7 +153,7 @@ std::optional<PartNumber> MakePartNumber(const std::string& text) {
     return part;
 }
 
-std::vector<uint8_t> EncodeBiosDescriptor(const BiosDescriptorSpec& d) {
+std::vector<uint8_t> EncodeBiosDescriptor(const BiosDescriptorLayout& d) {
     std::vector<uint8_t> bytes(kDescriptorLength, 0);
     ImageWriter w(bytes);
     const char broken[4] = {'$', 'B', 'D', 'X'};
@@ -166,17 +166,17 @@ std::vector<uint8_t> EncodeBiosDescriptor(const BiosDescriptorSpec& d) {
     return bytes;
 }
 
-BuiltImage BuildAwardImage(const AwardImageSpec& spec) {
+BuiltImage BuildAwardImage(const AwardImageLayout& layout) {
     BuiltImage out;
-    if (spec.Size < kAwardPartDistance) {
+    if (layout.Size < kAwardPartDistance) {
         out.Error = "an Award image holds at least its 24-byte trailer";
         return out;
     }
-    const uint64_t partAt = spec.Size - kAwardPartDistance;
-    out.Bytes.assign(spec.Size, spec.Filler);
+    const uint64_t partAt = layout.Size - kAwardPartDistance;
+    out.Bytes.assign(layout.Size, layout.Filler);
     ImageWriter w(out.Bytes);
-    if (spec.SignatureOffset) {
-        const int64_t at = int64_t(spec.Size) - kAwardWindowDistance + *spec.SignatureOffset;
+    if (layout.SignatureOffset) {
+        const int64_t at = int64_t(layout.Size) - kAwardWindowDistance + *layout.SignatureOffset;
         if (at < 0 || uint64_t(at) + sizeof kAwardSignature > partAt) {
             out.Error = "the signature at that offset lies outside the image or over the part number";
             out.Bytes.clear();
@@ -184,11 +184,11 @@ BuiltImage BuildAwardImage(const AwardImageSpec& spec) {
         }
         w.PutBytes(uint64_t(at), kAwardSignature, sizeof kAwardSignature);
     }
-    w.PutBytes(partAt, spec.Part.data(), spec.Part.size());
+    w.PutBytes(partAt, layout.Part.data(), layout.Part.size());
     return out;
 }
 
-BuiltImage BuildUefiImage(const UefiImageSpec& spec) {
+BuiltImage BuildUefiImage(const UefiImageLayout& layout) {
     BuiltImage out;
     auto fail = [&out](std::string why) {
         out.Bytes.clear();
@@ -196,37 +196,37 @@ BuiltImage BuildUefiImage(const UefiImageSpec& spec) {
         out.Error = std::move(why);
         return out;
     };
-    if (spec.Size == 0) return fail("the image size is 0");
+    if (layout.Size == 0) return fail("the image size is 0");
 
     // Volumes inside the image and apart from one another.
-    std::vector<size_t> order(spec.Volumes.size());
+    std::vector<size_t> order(layout.Volumes.size());
     std::iota(order.begin(), order.end(), size_t{0});
     std::sort(order.begin(), order.end(),
-              [&](size_t a, size_t b) { return spec.Volumes[a].Offset < spec.Volumes[b].Offset; });
+              [&](size_t a, size_t b) { return layout.Volumes[a].Offset < layout.Volumes[b].Offset; });
     for (size_t n = 0; n < order.size(); ++n) {
-        const FirmwareVolumeSpec& v = spec.Volumes[order[n]];
+        const FirmwareVolumeLayout& v = layout.Volumes[order[n]];
         if (v.Length < kVolumeHeaderLength)
             return fail(Describe("volume", order[n], "shorter than its 72-byte header"));
-        if (uint64_t(v.Offset) + v.Length > spec.Size)
+        if (uint64_t(v.Offset) + v.Length > layout.Size)
             return fail(Describe("volume", order[n], "reaches past the image end"));
         if (n > 0) {
-            const FirmwareVolumeSpec& before = spec.Volumes[order[n - 1]];
+            const FirmwareVolumeLayout& before = layout.Volumes[order[n - 1]];
             if (uint64_t(before.Offset) + before.Length > v.Offset)
                 return fail(Describe("volume", order[n], "overlaps another volume"));
         }
     }
 
-    out.Bytes.assign(spec.Size, spec.Filler);
+    out.Bytes.assign(layout.Size, layout.Filler);
     ImageWriter w(out.Bytes);
-    for (size_t vi = 0; vi < spec.Volumes.size(); ++vi) {
-        const FirmwareVolumeSpec& v = spec.Volumes[vi];
+    for (size_t vi = 0; vi < layout.Volumes.size(); ++vi) {
+        const FirmwareVolumeLayout& v = layout.Volumes[vi];
         PlacedVolume placed{v.Offset, v.Length, {}};
         w.Fill(v.Offset, v.Length, kErasedByte);
         WriteVolumeHeader(w, v.Offset, v);
 
         uint32_t offset = kVolumeHeaderLength;  // already 8-byte aligned
         for (size_t fi = 0; fi < v.Files.size(); ++fi) {
-            const FfsFileSpec& f = v.Files[fi];
+            const FfsFileLayout& f = v.Files[fi];
             const uint64_t size = uint64_t(kFileHeaderLength) + f.Data.size();
             if (size > kMaxFileSize)
                 return fail(Describe("file", fi, "too large for a 24-bit size (large files are not built)"));
@@ -234,7 +234,7 @@ BuiltImage BuildUefiImage(const UefiImageSpec& spec) {
                 return fail(Describe("volume", vi, "is too short for its files"));
             const uint32_t at = v.Offset + offset;
             uint32_t stated = 0;
-            std::string why = StatedFileSize(f, at, uint32_t(size), spec.Size, &stated);
+            std::string why = StatedFileSize(f, at, uint32_t(size), layout.Size, &stated);
             if (!why.empty()) return fail(Describe("file", fi, why.c_str()));
             WriteFile(w, at, uint32_t(size), stated, f, uint32_t(vi), uint32_t(fi));
             placed.Files.push_back({at, uint32_t(size)});
@@ -285,7 +285,7 @@ namespace {
 constexpr uint32_t kDefaultVolumeLength = 0x10000;
 constexpr uint32_t kRecipeFillerFileData = 256;
 
-void ApplyBreak(ImageBreak b, FirmwareVolumeSpec& volume, FfsFileSpec& file, BiosDescriptorSpec& descriptor,
+void ApplyBreak(ImageBreak b, FirmwareVolumeLayout& volume, FfsFileLayout& file, BiosDescriptorLayout& descriptor,
                 uint32_t imageSize, uint32_t descriptorFileOffsetInVolume) {
     switch (b) {
         case ImageBreak::VolumeHeaderChecksum: volume.BreakHeaderChecksum = true; return;
@@ -311,7 +311,7 @@ void ApplyBreak(ImageBreak b, FirmwareVolumeSpec& volume, FfsFileSpec& file, Bio
 
 }  // namespace
 
-std::string DescribeUefiImage(const UefiRecipe& recipe, UefiImageSpec* spec) {
+std::string DescribeUefiImage(const UefiRecipe& recipe, UefiImageLayout* layout) {
     if (recipe.Size == 0) return "the image size is 0";
     std::vector<uint32_t> offsets = recipe.VolumeOffsets;
     if (offsets.empty()) offsets.push_back(recipe.Size > kDefaultVolumeLength ? recipe.Size - kDefaultVolumeLength : 0);
@@ -323,26 +323,26 @@ std::string DescribeUefiImage(const UefiRecipe& recipe, UefiImageSpec* spec) {
     std::sort(sorted.begin(), sorted.end());
     if (std::adjacent_find(sorted.begin(), sorted.end()) != sorted.end()) return "two volumes at one offset";
 
-    *spec = UefiImageSpec{};
-    spec->Size = recipe.Size;
-    spec->Filler = recipe.Filler;
+    *layout = UefiImageLayout{};
+    layout->Size = recipe.Size;
+    layout->Filler = recipe.Filler;
     for (size_t i = 0; i < offsets.size(); ++i) {
-        FirmwareVolumeSpec v;
+        FirmwareVolumeLayout v;
         v.Offset = offsets[i];
         auto next = std::upper_bound(sorted.begin(), sorted.end(), v.Offset);
         v.Length = (next == sorted.end() ? recipe.Size : *next) - v.Offset;
-        FfsFileSpec filler;
+        FfsFileLayout filler;
         filler.Data = PseudoRandomBytes(kRecipeFillerFileData, uint32_t(i + 1));
         v.Files.push_back(std::move(filler));
-        spec->Volumes.push_back(std::move(v));
+        layout->Volumes.push_back(std::move(v));
     }
     if (!recipe.WithDescriptor) return recipe.Breaks.empty() ? "" : "breaks need a descriptor to break";
 
-    FirmwareVolumeSpec& volume = spec->Volumes[recipe.DescriptorVolume];
+    FirmwareVolumeLayout& volume = layout->Volumes[recipe.DescriptorVolume];
     const uint32_t descriptorFileOffset =
         AlignUp(kVolumeHeaderLength + kFileHeaderLength + kRecipeFillerFileData, kFileAlignment);
-    FfsFileSpec file;
-    BiosDescriptorSpec descriptor = recipe.Descriptor;
+    FfsFileLayout file;
+    BiosDescriptorLayout descriptor = recipe.Descriptor;
     for (ImageBreak b : recipe.Breaks)
         ApplyBreak(b, volume, file, descriptor, recipe.Size, descriptorFileOffset);
     file.Data = EncodeBiosDescriptor(descriptor);
@@ -350,7 +350,7 @@ std::string DescribeUefiImage(const UefiRecipe& recipe, UefiImageSpec* spec) {
     return "";
 }
 
-BuiltImage BuildRealisticUefiImage(uint32_t size, const BiosDescriptorSpec& descriptor) {
+BuiltImage BuildRealisticUefiImage(uint32_t size, const BiosDescriptorLayout& descriptor) {
     constexpr uint32_t kMinimum = 0x100000;
     if (size < kMinimum || size % kCandidateStep != 0) {
         BuiltImage out;
@@ -359,54 +359,54 @@ BuiltImage BuildRealisticUefiImage(uint32_t size, const BiosDescriptorSpec& desc
     }
     const uint32_t storeLength = AlignUp(size / 32, kCandidateStep);  // 512 KiB of 16 MiB
     const uint32_t bootLength = AlignUp(size / 64, kCandidateStep);   // 256 KiB of 16 MiB
-    UefiImageSpec spec;
-    spec.Size = size;
+    UefiImageLayout layout;
+    layout.Size = size;
     uint32_t seed = 100;
 
-    FirmwareVolumeSpec store;
+    FirmwareVolumeLayout store;
     store.Offset = 0;
     store.Length = storeLength;
     for (uint32_t used = kVolumeHeaderLength; used + 0x2000 < storeLength / 2; used += 0x1000 + kFileHeaderLength) {
-        FfsFileSpec f;
+        FfsFileLayout f;
         f.Type = kFileTypeFreeform;
         f.Data = PseudoRandomBytes(0x1000, seed++);
         store.Files.push_back(std::move(f));
     }
-    FfsFileSpec descriptorFile;
+    FfsFileLayout descriptorFile;
     descriptorFile.Data = EncodeBiosDescriptor(descriptor);
     store.Files.push_back(std::move(descriptorFile));
 
-    FirmwareVolumeSpec main;
+    FirmwareVolumeLayout main;
     main.Offset = storeLength;
     main.Length = size - storeLength - bootLength;
     constexpr uint32_t kLargeFile = 0x10000;
     for (uint64_t used = kVolumeHeaderLength; used + 2 * (kLargeFile + kFileHeaderLength) < main.Length * 9ull / 10;
          used += AlignUp(kLargeFile + kFileHeaderLength, kFileAlignment)) {
-        FfsFileSpec f;
+        FfsFileLayout f;
         f.Type = kFileTypeFreeform;
         f.Data = PseudoRandomBytes(kLargeFile - 8 * (seed % 16), seed);
         ++seed;
         main.Files.push_back(std::move(f));
     }
 
-    FirmwareVolumeSpec boot;
+    FirmwareVolumeLayout boot;
     boot.Offset = size - bootLength;
     boot.Length = bootLength;
-    FfsFileSpec pad;
+    FfsFileLayout pad;
     pad.Type = kFileTypePad;
     pad.Attributes = 0;
     pad.Data.assign(bootLength / 2, kErasedByte);
     boot.Files.push_back(std::move(pad));
-    FfsFileSpec code;
+    FfsFileLayout code;
     code.Data = PseudoRandomBytes(bootLength / 4, seed++);
     boot.Files.push_back(std::move(code));
 
-    spec.Volumes = {std::move(store), std::move(main), std::move(boot)};
-    return BuildUefiImage(spec);
+    layout.Volumes = {std::move(store), std::move(main), std::move(boot)};
+    return BuildUefiImage(layout);
 }
 
 BuiltImage BuildDecoyChainImage(uint32_t size, uint32_t fileSize,
-                                const std::optional<BiosDescriptorSpec>& descriptor) {
+                                const std::optional<BiosDescriptorLayout>& descriptor) {
     BuiltImage out;
     if (size == 0 || size % kCandidateStep != 0) {
         out.Error = "a decoy chain image is a non-zero multiple of 4 KiB";
@@ -421,7 +421,7 @@ BuiltImage BuildDecoyChainImage(uint32_t size, uint32_t fileSize,
 
     // Headers first: the files that cross a 4 KiB boundary carry them as data.
     for (uint32_t at = 0; at < size; at += kCandidateStep) {
-        FirmwareVolumeSpec v;
+        FirmwareVolumeLayout v;
         v.Offset = at;
         v.Length = size - at;
         WriteVolumeHeader(w, at, v);
@@ -444,7 +444,7 @@ BuiltImage BuildDecoyChainImage(uint32_t size, uint32_t fileSize,
             uint32_t length = std::min(fileSize, end - at);
             const uint32_t next = at + length;
             if (next < end && (next + kFileHeaderLength > nextHeader || end - next < 32)) length = end - at;
-            FfsFileSpec f;
+            FfsFileLayout f;
             // The bytes already in place (the next header) stay; the rest is noise.
             f.Data.assign(out.Bytes.begin() + at + kFileHeaderLength, out.Bytes.begin() + at + length);
             const uint32_t noiseLength = std::min(at + length, nextHeader) - (at + kFileHeaderLength);

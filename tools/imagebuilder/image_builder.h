@@ -18,7 +18,7 @@ std::optional<PartNumber> MakePartNumber(const std::string& text);
 
 // ---------------------------------------------------------------- Award
 
-struct AwardImageSpec {
+struct AwardImageLayout {
     uint32_t Size = 0x80000;
     uint8_t Filler = 0xFF;
     // Where "Award" starts, counted from the window start E - 8192; the window
@@ -30,7 +30,7 @@ struct AwardImageSpec {
 
 // ---------------------------------------------------------------- UEFI
 
-struct BiosDescriptorSpec {
+struct BiosDescriptorLayout {
     PartNumber Part{};
     uint16_t Year = 0;
     uint8_t Month = 0;
@@ -40,7 +40,7 @@ struct BiosDescriptorSpec {
 };
 
 // The 48-byte record.
-std::vector<uint8_t> EncodeBiosDescriptor(const BiosDescriptorSpec& descriptor);
+std::vector<uint8_t> EncodeBiosDescriptor(const BiosDescriptorLayout& descriptor);
 
 enum class FileSizeField {
     Actual,        // the file's real size
@@ -49,7 +49,7 @@ enum class FileSizeField {
     PastImageEnd,  // reaches 8 bytes past the image end
 };
 
-struct FfsFileSpec {
+struct FfsFileLayout {
     uint8_t Type = 0x01;        // raw
     uint8_t Attributes = 0x40;  // carries checksums
     uint8_t State = 0xF8;
@@ -59,20 +59,20 @@ struct FfsFileSpec {
     FileSizeField SizeField = FileSizeField::Actual;
 };
 
-struct FirmwareVolumeSpec {
+struct FirmwareVolumeLayout {
     uint32_t Offset = 0;  // from the image start
     uint32_t Length = 0;  // bytes the volume occupies in the image
-    std::vector<FfsFileSpec> Files;  // laid out from the header on, 8-byte aligned
+    std::vector<FfsFileLayout> Files;  // laid out from the header on, 8-byte aligned
     // Written at +32 in place of Length (e.g. past the image end, or short).
     std::optional<uint64_t> StatedLength;
     bool BreakHeaderChecksum = false;
     bool BreakSignature = false;  // "_FVX", header checksum still right
 };
 
-struct UefiImageSpec {
+struct UefiImageLayout {
     uint32_t Size = 0;
     uint8_t Filler = 0xFF;  // bytes outside every volume
-    std::vector<FirmwareVolumeSpec> Volumes;  // must not overlap
+    std::vector<FirmwareVolumeLayout> Volumes;  // must not overlap
 };
 
 // Where things landed, offsets from the image start.
@@ -89,13 +89,13 @@ struct PlacedVolume {
 
 struct BuiltImage {
     std::vector<uint8_t> Bytes;
-    std::vector<PlacedVolume> Volumes;  // in the order of the spec
+    std::vector<PlacedVolume> Volumes;  // in the order of the layout
     std::string Error;                  // empty when built
     bool ok() const { return Error.empty(); }
 };
 
-BuiltImage BuildAwardImage(const AwardImageSpec& spec);
-BuiltImage BuildUefiImage(const UefiImageSpec& spec);
+BuiltImage BuildAwardImage(const AwardImageLayout& layout);
+BuiltImage BuildUefiImage(const UefiImageLayout& layout);
 
 // ---------------------------------------------------------------- recipes
 
@@ -138,19 +138,19 @@ struct UefiRecipe {
     std::vector<uint32_t> VolumeOffsets;
     bool WithDescriptor = true;
     size_t DescriptorVolume = 0;
-    BiosDescriptorSpec Descriptor;
+    BiosDescriptorLayout Descriptor;
     std::vector<ImageBreak> Breaks;
 };
 
-// Fills *spec; returns an empty string or the reason it cannot be laid out.
-std::string DescribeUefiImage(const UefiRecipe& recipe, UefiImageSpec* spec);
+// Fills *layout; returns an empty string or the reason it cannot be laid out.
+std::string DescribeUefiImage(const UefiRecipe& recipe, UefiImageLayout* layout);
 
 // An image laid out like a shipped BIOS: a small store volume at the image
 // start holding pseudo-random files and, last, the descriptor's file; a main
 // volume of large pseudo-random files with free space at its end; a boot
 // volume at the image end. The descriptor lies in the volume a search from the
 // image end tries last. Size: a multiple of 4 KiB, at least 1 MiB.
-BuiltImage BuildRealisticUefiImage(uint32_t size, const BiosDescriptorSpec& descriptor);
+BuiltImage BuildRealisticUefiImage(uint32_t size, const BiosDescriptorLayout& descriptor);
 
 // The worst case for a descriptor search: a volume header with a right
 // checksum every 4 KiB, each claiming the rest of the image, over one chain of
@@ -161,7 +161,7 @@ BuiltImage BuildRealisticUefiImage(uint32_t size, const BiosDescriptorSpec& desc
 // multiple of 8 from 32 to 2048 (at least 72 with a descriptor). Volumes[i]
 // lists the files that start in that volume's own 4 KiB block.
 BuiltImage BuildDecoyChainImage(uint32_t size, uint32_t fileSize,
-                                const std::optional<BiosDescriptorSpec>& descriptor);
+                                const std::optional<BiosDescriptorLayout>& descriptor);
 
 // Deterministic pseudo-random bytes that never hold '$' or '_', so neither a
 // descriptor signature nor a volume signature can appear in them by chance.

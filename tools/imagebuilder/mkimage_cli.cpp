@@ -40,7 +40,7 @@ bool ParseSigned(const std::string& text, int64_t* value) {
     return true;
 }
 
-bool ParseDate(const std::string& text, BiosDescriptorSpec* d) {
+bool ParseDate(const std::string& text, BiosDescriptorLayout* d) {
     unsigned year = 0, month = 0, day = 0;
     char tail = 0;
     if (std::sscanf(text.c_str(), "%u-%u-%u%c", &year, &month, &day, &tail) != 3) return false;
@@ -68,7 +68,7 @@ struct Options {
     std::optional<int64_t> SignatureOffset = 0;
     // uefi
     bool HasDate = false;
-    BiosDescriptorSpec Descriptor;
+    BiosDescriptorLayout Descriptor;
     std::vector<uint32_t> VolumeOffsets;
     size_t DescriptorVolume = 0;
     bool WithDescriptor = true;
@@ -189,14 +189,14 @@ int RunMkImage(const std::vector<std::string>& args, std::ostream& out, std::ost
     BuiltImage image;
     std::string summary;
     if (o.Kind == "award") {
-        AwardImageSpec spec;
-        spec.Size = uint32_t(*o.Size);
-        spec.Filler = o.Filler;
-        spec.SignatureOffset = o.SignatureOffset;
-        spec.Part = *o.Part;
-        image = BuildAwardImage(spec);
-        summary = "Award image, part " + std::string(spec.Part.begin(), spec.Part.end()) +
-                  (spec.SignatureOffset ? ", signature at E - 8192 + " + std::to_string(*spec.SignatureOffset)
+        AwardImageLayout layout;
+        layout.Size = uint32_t(*o.Size);
+        layout.Filler = o.Filler;
+        layout.SignatureOffset = o.SignatureOffset;
+        layout.Part = *o.Part;
+        image = BuildAwardImage(layout);
+        summary = "Award image, part " + std::string(layout.Part.begin(), layout.Part.end()) +
+                  (layout.SignatureOffset ? ", signature at E - 8192 + " + std::to_string(*layout.SignatureOffset)
                                         : ", no signature");
     } else {
         UefiRecipe recipe;
@@ -208,17 +208,17 @@ int RunMkImage(const std::vector<std::string>& args, std::ostream& out, std::ost
         recipe.Descriptor = o.Descriptor;
         if (o.Part) recipe.Descriptor.Part = *o.Part;
         recipe.Breaks = o.Breaks;
-        UefiImageSpec spec;
-        const std::string why = DescribeUefiImage(recipe, &spec);
+        UefiImageLayout layout;
+        const std::string why = DescribeUefiImage(recipe, &layout);
         if (!why.empty()) return bad(why);
-        image = BuildUefiImage(spec);
-        summary = "UEFI image, " + std::to_string(spec.Volumes.size()) + " volume(s)";
+        image = BuildUefiImage(layout);
+        summary = "UEFI image, " + std::to_string(layout.Volumes.size()) + " volume(s)";
         if (recipe.WithDescriptor) {
             char date[32];
             std::snprintf(date, sizeof date, "%04u-%02u-%02u", unsigned(recipe.Descriptor.Year),
                           unsigned(recipe.Descriptor.Month), unsigned(recipe.Descriptor.Day));
             summary += ", descriptor " + std::string(recipe.Descriptor.Part.begin(), recipe.Descriptor.Part.end()) +
-                       " " + date + " in the volume at " + Hex(spec.Volumes[recipe.DescriptorVolume].Offset);
+                       " " + date + " in the volume at " + Hex(layout.Volumes[recipe.DescriptorVolume].Offset);
         }
         for (ImageBreak b : o.Breaks) summary += ", broken: " + std::string(kImageBreakNames[size_t(b)].Name);
     }

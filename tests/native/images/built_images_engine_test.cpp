@@ -18,8 +18,8 @@ namespace {
 using namespace vossel::imagebuilder;
 using vossel::BiosDescriptorFields;
 
-BiosDescriptorSpec Descriptor(const char* part, uint16_t year, uint8_t month, uint8_t day) {
-    BiosDescriptorSpec d;
+BiosDescriptorLayout Descriptor(const char* part, uint16_t year, uint8_t month, uint8_t day) {
+    BiosDescriptorLayout d;
     d.Part = *MakePartNumber(part);
     d.Year = year;
     d.Month = month;
@@ -71,11 +71,11 @@ TEST(FindAwardSignature, OnlyTheThousandTwentyFourWindowPositionsCount) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.Size) + " at " + (c.Offset ? std::to_string(*c.Offset) : "none"));
-        AwardImageSpec spec;
-        spec.Size = c.Size;
-        spec.SignatureOffset = c.Offset;
-        spec.Part = *MakePartNumber("3K41ZT01");
-        const BuiltImage image = BuildAwardImage(spec);
+        AwardImageLayout layout;
+        layout.Size = c.Size;
+        layout.SignatureOffset = c.Offset;
+        layout.Part = *MakePartNumber("3K41ZT01");
+        const BuiltImage image = BuildAwardImage(layout);
         ASSERT_TRUE(image.ok()) << image.Error;
         EXPECT_EQ(vossel::FindAwardSignature(image.Bytes.data(), c.Size), c.Found);
     }
@@ -102,9 +102,9 @@ BuiltImage BuildRecipe(const std::vector<ImageBreak>& breaks) {
     recipe.Size = kImageSize;
     recipe.Descriptor = Descriptor("5R27HX9C", 2012, 1, 12);
     recipe.Breaks = breaks;
-    UefiImageSpec spec;
-    EXPECT_EQ(DescribeUefiImage(recipe, &spec), "");
-    return BuildUefiImage(spec);
+    UefiImageLayout layout;
+    EXPECT_EQ(DescribeUefiImage(recipe, &layout), "");
+    return BuildUefiImage(layout);
 }
 
 // What each broken thing does to a one-volume image: whether the volume still
@@ -155,39 +155,39 @@ TEST(DescriptorSearch, EachBrokenThingDecidesTheOutcome) {
 struct VolumeAt {
     uint32_t Offset;
     uint32_t Length;
-    std::optional<BiosDescriptorSpec> Descriptor;
-    std::function<void(FirmwareVolumeSpec&)> Change = nullptr;
+    std::optional<BiosDescriptorLayout> Descriptor;
+    std::function<void(FirmwareVolumeLayout&)> Change = nullptr;
 };
 
 BuiltImage BuildVolumes(uint32_t size, const std::vector<VolumeAt>& volumes) {
-    UefiImageSpec spec;
-    spec.Size = size;
+    UefiImageLayout layout;
+    layout.Size = size;
     uint32_t seed = 1;
     for (const VolumeAt& at : volumes) {
-        FirmwareVolumeSpec v;
+        FirmwareVolumeLayout v;
         v.Offset = at.Offset;
         v.Length = at.Length;
-        FfsFileSpec noise;
+        FfsFileLayout noise;
         noise.Data = PseudoRandomBytes(100, seed++);
         v.Files.push_back(noise);
         if (at.Descriptor) {
-            FfsFileSpec file;
+            FfsFileLayout file;
             file.Data = EncodeBiosDescriptor(*at.Descriptor);
             v.Files.push_back(file);
         }
         if (at.Change) at.Change(v);
-        spec.Volumes.push_back(v);
+        layout.Volumes.push_back(v);
     }
-    return BuildUefiImage(spec);
+    return BuildUefiImage(layout);
 }
 
 TEST(DescriptorSearch, TriesVolumesFromTheImageEndBackwards) {
-    const BiosDescriptorSpec a = Descriptor("AAAAAAAA", 2011, 12, 26);
-    const BiosDescriptorSpec b = Descriptor("BBBBBBBB", 2012, 2, 1);
-    BiosDescriptorSpec badMarker = Descriptor("CCCCCCCC", 2013, 3, 3);
+    const BiosDescriptorLayout a = Descriptor("AAAAAAAA", 2011, 12, 26);
+    const BiosDescriptorLayout b = Descriptor("BBBBBBBB", 2012, 2, 1);
+    BiosDescriptorLayout badMarker = Descriptor("CCCCCCCC", 2013, 3, 3);
     badMarker.Marker = 0x5AA4;
-    const auto brokenHeader = [](FirmwareVolumeSpec& v) { v.BreakHeaderChecksum = true; };
-    const auto brokenFile = [](FirmwareVolumeSpec& v) { v.Files[0].BreakDataChecksum = true; };
+    const auto brokenHeader = [](FirmwareVolumeLayout& v) { v.BreakHeaderChecksum = true; };
+    const auto brokenFile = [](FirmwareVolumeLayout& v) { v.Files[0].BreakDataChecksum = true; };
 
     const struct {
         const char* Name;
@@ -220,10 +220,10 @@ TEST(DescriptorSearch, TriesVolumesFromTheImageEndBackwards) {
 }
 
 TEST(DescriptorSearch, ABadMarkerAbandonsTheRestOfItsVolume) {
-    BiosDescriptorSpec badMarker = Descriptor("CCCCCCCC", 2013, 3, 3);
+    BiosDescriptorLayout badMarker = Descriptor("CCCCCCCC", 2013, 3, 3);
     badMarker.Marker = 0xA55A;
-    const auto goodAfterBad = [](FirmwareVolumeSpec& v) {
-        FfsFileSpec good;
+    const auto goodAfterBad = [](FirmwareVolumeLayout& v) {
+        FfsFileLayout good;
         good.Data = EncodeBiosDescriptor(Descriptor("DDDDDDDD", 2014, 4, 4));
         v.Files.push_back(good);
     };
@@ -240,7 +240,7 @@ TEST(DescriptorSearch, ABadMarkerAbandonsTheRestOfItsVolume) {
 // Records and headers cut off by the image end are never read past it (the
 // sanitizer build turns a read past the vector into a failure).
 TEST(DescriptorSearch, NothingIsReadPastTheImageEnd) {
-    const BiosDescriptorSpec record = Descriptor("5R27HX9C", 2012, 1, 12);
+    const BiosDescriptorLayout record = Descriptor("5R27HX9C", 2012, 1, 12);
     const std::vector<uint8_t> bytes = EncodeBiosDescriptor(record);
     for (uint32_t cut : {4u, 10u, 33u, 44u, 47u}) {
         SCOPED_TRACE(cut);

@@ -20,8 +20,8 @@ constexpr char kBdr[] = "$BDR";
 
 PartNumber Part(const char* text) { return *MakePartNumber(text); }
 
-BiosDescriptorSpec Descriptor(const char* part, uint16_t year, uint8_t month, uint8_t day) {
-    BiosDescriptorSpec d;
+BiosDescriptorLayout Descriptor(const char* part, uint16_t year, uint8_t month, uint8_t day) {
+    BiosDescriptorLayout d;
     d.Part = Part(part);
     d.Year = year;
     d.Month = month;
@@ -49,12 +49,12 @@ TEST(AwardImage, TrailerLandsWhereAskedAndNothingElseChanges) {
     };
     for (const AwardCase& c : cases) {
         SCOPED_TRACE(c.Name);
-        AwardImageSpec spec;
-        spec.Size = c.Size;
-        spec.SignatureOffset = c.SignatureOffset;
-        spec.Filler = c.Filler;
-        spec.Part = Part("3K41ZT01");
-        const BuiltImage image = BuildAwardImage(spec);
+        AwardImageLayout layout;
+        layout.Size = c.Size;
+        layout.SignatureOffset = c.SignatureOffset;
+        layout.Filler = c.Filler;
+        layout.Part = Part("3K41ZT01");
+        const BuiltImage image = BuildAwardImage(layout);
         ASSERT_TRUE(image.ok()) << image.Error;
         ASSERT_EQ(image.Bytes.size(), c.Size);
 
@@ -77,11 +77,11 @@ TEST(AwardImage, RefusesTrailersThatDoNotFit) {
     };
     for (const AwardCase& c : cases) {
         SCOPED_TRACE(c.Name);
-        AwardImageSpec spec;
-        spec.Size = c.Size;
-        spec.SignatureOffset = c.SignatureOffset;
-        spec.Part = Part("3K41ZT01");
-        const BuiltImage image = BuildAwardImage(spec);
+        AwardImageLayout layout;
+        layout.Size = c.Size;
+        layout.SignatureOffset = c.SignatureOffset;
+        layout.Part = Part("3K41ZT01");
+        const BuiltImage image = BuildAwardImage(layout);
         EXPECT_FALSE(image.ok());
         EXPECT_TRUE(image.Bytes.empty());
     }
@@ -101,42 +101,42 @@ TEST(BiosDescriptorRecord, FieldsAtTheirOffsets) {
 }
 
 // Two volumes, files of awkward sizes (so padding shows), one without 0x40.
-UefiImageSpec TwoVolumeSpec() {
-    UefiImageSpec spec;
-    spec.Size = 0x40000;
-    spec.Filler = 0x00;  // apart from the volumes' erased 0xFF
-    FirmwareVolumeSpec low;
+UefiImageLayout TwoVolumeLayout() {
+    UefiImageLayout layout;
+    layout.Size = 0x40000;
+    layout.Filler = 0x00;  // apart from the volumes' erased 0xFF
+    FirmwareVolumeLayout low;
     low.Offset = 0x10000;
     low.Length = 0x8000;
     for (size_t dataSize : {size_t(1), size_t(13), size_t(48), size_t(1000)}) {
-        FfsFileSpec f;
+        FfsFileLayout f;
         f.Data = PseudoRandomBytes(dataSize, uint32_t(dataSize));
         low.Files.push_back(f);
     }
     low.Files[1].Attributes = 0x00;
     low.Files[1].Type = 0xF0;
-    FirmwareVolumeSpec high;
+    FirmwareVolumeLayout high;
     high.Offset = 0x3F000;
     high.Length = 0x1000;
-    FfsFileSpec d;
+    FfsFileLayout d;
     d.Data = EncodeBiosDescriptor(Descriptor("5R27HX9C", 2012, 1, 12));
     high.Files.push_back(d);
-    spec.Volumes = {high, low};  // order of the spec is kept, whatever the offsets
-    return spec;
+    layout.Volumes = {high, low};  // order of the layout is kept, whatever the offsets
+    return layout;
 }
 
 TEST(UefiImage, VolumeHeadersFilesAndPaddingAreStandard) {
-    const UefiImageSpec spec = TwoVolumeSpec();
-    const BuiltImage image = BuildUefiImage(spec);
+    const UefiImageLayout layout = TwoVolumeLayout();
+    const BuiltImage image = BuildUefiImage(layout);
     ASSERT_TRUE(image.ok()) << image.Error;
     const Bytes& b = image.Bytes;
-    ASSERT_EQ(b.size(), spec.Size);
-    ASSERT_EQ(image.Volumes.size(), spec.Volumes.size());
+    ASSERT_EQ(b.size(), layout.Size);
+    ASSERT_EQ(image.Volumes.size(), layout.Volumes.size());
 
     Bytes accounted(b.size(), 0);  // 1 where a volume put the byte
-    for (size_t vi = 0; vi < spec.Volumes.size(); ++vi) {
+    for (size_t vi = 0; vi < layout.Volumes.size(); ++vi) {
         SCOPED_TRACE("volume " + std::to_string(vi));
-        const FirmwareVolumeSpec& v = spec.Volumes[vi];
+        const FirmwareVolumeLayout& v = layout.Volumes[vi];
         const size_t at = v.Offset;
         EXPECT_EQ(image.Volumes[vi].Offset, v.Offset);
         EXPECT_EQ(Text(b, at + kFvSignature, 4), "_FVH");
@@ -155,7 +155,7 @@ TEST(UefiImage, VolumeHeadersFilesAndPaddingAreStandard) {
         ASSERT_EQ(image.Volumes[vi].Files.size(), v.Files.size());
         for (size_t fi = 0; fi < v.Files.size(); ++fi) {
             SCOPED_TRACE("file " + std::to_string(fi));
-            const FfsFileSpec& f = v.Files[fi];
+            const FfsFileLayout& f = v.Files[fi];
             const size_t file = image.Volumes[vi].Files[fi].Offset;
             const uint32_t size = uint32_t(24 + f.Data.size());
             EXPECT_EQ(file, expectedAt);
@@ -186,32 +186,32 @@ TEST(UefiImage, VolumeHeadersFilesAndPaddingAreStandard) {
 TEST(UefiImage, RefusesLayoutsThatDoNotFit) {
     struct Case {
         const char* Name;
-        std::function<void(UefiImageSpec&)> Change;
+        std::function<void(UefiImageLayout&)> Change;
     };
     const Case cases[] = {
-        {"volumes overlap", [](UefiImageSpec& s) { s.Volumes[0].Offset = 0x17000; }},
-        {"volume past the image end", [](UefiImageSpec& s) { s.Volumes[0].Length = 0x1001; }},
-        {"volume shorter than its header", [](UefiImageSpec& s) { s.Volumes[0].Length = 71; }},
-        {"files longer than the volume", [](UefiImageSpec& s) { s.Volumes[0].Files[0].Data.resize(0x1000); }},
+        {"volumes overlap", [](UefiImageLayout& s) { s.Volumes[0].Offset = 0x17000; }},
+        {"volume past the image end", [](UefiImageLayout& s) { s.Volumes[0].Length = 0x1001; }},
+        {"volume shorter than its header", [](UefiImageLayout& s) { s.Volumes[0].Length = 71; }},
+        {"files longer than the volume", [](UefiImageLayout& s) { s.Volumes[0].Files[0].Data.resize(0x1000); }},
         {"file beyond a 24-bit size",
-         [](UefiImageSpec& s) {
+         [](UefiImageLayout& s) {
              s.Size = 0x2000000;
-             s.Volumes = {FirmwareVolumeSpec{0, 0x2000000, {FfsFileSpec{}}, std::nullopt, false, false}};
+             s.Volumes = {FirmwareVolumeLayout{0, 0x2000000, {FfsFileLayout{}}, std::nullopt, false, false}};
              s.Volumes[0].Files[0].Data.resize(0xFFFFFF);
          }},
         {"size past the end beyond 24 bits",
-         [](UefiImageSpec& s) {
+         [](UefiImageLayout& s) {
              s.Size = 0x2000000;
-             s.Volumes = {FirmwareVolumeSpec{0, 0x1000, {FfsFileSpec{}}, std::nullopt, false, false}};
+             s.Volumes = {FirmwareVolumeLayout{0, 0x1000, {FfsFileLayout{}}, std::nullopt, false, false}};
              s.Volumes[0].Files[0].SizeField = FileSizeField::PastImageEnd;
          }},
-        {"empty image", [](UefiImageSpec& s) { s.Size = 0; }},
+        {"empty image", [](UefiImageLayout& s) { s.Size = 0; }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
-        UefiImageSpec spec = TwoVolumeSpec();
-        c.Change(spec);
-        const BuiltImage image = BuildUefiImage(spec);
+        UefiImageLayout layout = TwoVolumeLayout();
+        c.Change(layout);
+        const BuiltImage image = BuildUefiImage(layout);
         EXPECT_FALSE(image.ok());
         EXPECT_TRUE(image.Bytes.empty());
     }
@@ -252,10 +252,10 @@ BuiltImage BuildRecipe(std::vector<ImageBreak> breaks) {
     recipe.Size = kRecipeSize;
     recipe.Descriptor = Descriptor("5R27HX9C", 2012, 1, 12);
     recipe.Breaks = std::move(breaks);
-    UefiImageSpec spec;
-    const std::string why = DescribeUefiImage(recipe, &spec);
+    UefiImageLayout layout;
+    const std::string why = DescribeUefiImage(recipe, &layout);
     EXPECT_EQ(why, "");
-    return BuildUefiImage(spec);
+    return BuildUefiImage(layout);
 }
 
 Reading Read(const BuiltImage& image) {
@@ -336,9 +336,9 @@ TEST(UefiRecipe, VolumesRunToTheNextVolumeOrTheImageEnd) {
     recipe.Descriptor = Descriptor("5R27HX9C", 2012, 1, 12);
     recipe.VolumeOffsets = {0x7F0000, 0x100000, 0};
     recipe.DescriptorVolume = 1;
-    UefiImageSpec spec;
-    ASSERT_EQ(DescribeUefiImage(recipe, &spec), "");
-    const BuiltImage image = BuildUefiImage(spec);
+    UefiImageLayout layout;
+    ASSERT_EQ(DescribeUefiImage(recipe, &layout), "");
+    const BuiltImage image = BuildUefiImage(layout);
     ASSERT_TRUE(image.ok()) << image.Error;
     const struct {
         size_t Offset;
@@ -378,16 +378,16 @@ TEST(UefiRecipe, RefusesWhatCannotBeLaidOut) {
         UefiRecipe recipe;
         recipe.Size = kRecipeSize;
         c.Change(recipe);
-        UefiImageSpec spec;
-        EXPECT_NE(DescribeUefiImage(recipe, &spec), "");
+        UefiImageLayout layout;
+        EXPECT_NE(DescribeUefiImage(recipe, &layout), "");
     }
     // A volume too small for its two files is refused when built.
     UefiRecipe cramped;
     cramped.Size = kRecipeSize;
     cramped.VolumeOffsets = {0x1000, 0x1100};
-    UefiImageSpec spec;
-    ASSERT_EQ(DescribeUefiImage(cramped, &spec), "");
-    EXPECT_FALSE(BuildUefiImage(spec).ok());
+    UefiImageLayout layout;
+    ASSERT_EQ(DescribeUefiImage(cramped, &layout), "");
+    EXPECT_FALSE(BuildUefiImage(layout).ok());
 }
 
 // ------------------------------------------------------------ the benchmark inputs

@@ -42,12 +42,12 @@ TEST_F(MkimageCommand, AwardImageEqualsTheLibraryImage) {
     const CommandRun run = Mkimage({"award", "--size", "0x80000", "--part", "3K41ZT01", "--sig-offset", "100", "--filler",
                              "0", "-o", path});
     ASSERT_EQ(run.Exit, kMkImageMade) << run.Err;
-    AwardImageSpec spec;
-    spec.Size = 0x80000;
-    spec.Part = *MakePartNumber("3K41ZT01");
-    spec.SignatureOffset = 100;
-    spec.Filler = 0;
-    EXPECT_TRUE(ReadFile(path) == BuildAwardImage(spec).Bytes);
+    AwardImageLayout layout;
+    layout.Size = 0x80000;
+    layout.Part = *MakePartNumber("3K41ZT01");
+    layout.SignatureOffset = 100;
+    layout.Filler = 0;
+    EXPECT_TRUE(ReadFile(path) == BuildAwardImage(layout).Bytes);
     EXPECT_NE(run.Out.find("3K41ZT01"), std::string::npos);
 }
 
@@ -57,13 +57,13 @@ TEST_F(MkimageCommand, NegativeAndAbsentSignatureOffsets) {
         SCOPED_TRACE(offset);
         ASSERT_EQ(Mkimage({"award", "--size", "512K", "--part", "3K41ZT01", "--sig-offset", offset, "-o", path}).Exit,
                   kMkImageMade);
-        AwardImageSpec spec;
-        spec.Size = 0x80000;
-        spec.Part = *MakePartNumber("3K41ZT01");
-        spec.SignatureOffset = std::string(offset) == "none" ? std::optional<int64_t>()
+        AwardImageLayout layout;
+        layout.Size = 0x80000;
+        layout.Part = *MakePartNumber("3K41ZT01");
+        layout.SignatureOffset = std::string(offset) == "none" ? std::optional<int64_t>()
                                : std::string(offset) == "-1" ? std::optional<int64_t>(-1)
                                                              : std::optional<int64_t>(0x3FF);
-        EXPECT_TRUE(ReadFile(path) == BuildAwardImage(spec).Bytes);
+        EXPECT_TRUE(ReadFile(path) == BuildAwardImage(layout).Bytes);
     }
 }
 
@@ -82,9 +82,9 @@ TEST_F(MkimageCommand, UefiImageEqualsTheLibraryRecipe) {
     recipe.VolumeOffsets = {0x7F0000, 0};
     recipe.DescriptorVolume = 1;
     recipe.Breaks = {ImageBreak::DescriptorMarker, ImageBreak::FileSizeZero};
-    UefiImageSpec spec;
-    ASSERT_EQ(DescribeUefiImage(recipe, &spec), "");
-    EXPECT_TRUE(ReadFile(path) == BuildUefiImage(spec).Bytes);
+    UefiImageLayout layout;
+    ASSERT_EQ(DescribeUefiImage(recipe, &layout), "");
+    EXPECT_TRUE(ReadFile(path) == BuildUefiImage(layout).Bytes);
     EXPECT_NE(run.Out.find("broken: marker"), std::string::npos) << run.Out;
 }
 

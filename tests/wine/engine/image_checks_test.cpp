@@ -23,11 +23,11 @@ std::string Bytes(const std::vector<uint8_t>& bytes) { return std::string(bytes.
 std::string Pattern(size_t size, uint32_t seed) { return Bytes(ib::PseudoRandomBytes(size, seed)); }
 
 std::vector<uint8_t> AwardImage(uint32_t size, const char* part_number) {
-    ib::AwardImageSpec spec;
-    spec.Size = size;
-    spec.SignatureOffset = 100;
-    spec.Part = *ib::MakePartNumber(part_number);
-    ib::BuiltImage image = ib::BuildAwardImage(spec);
+    ib::AwardImageLayout layout;
+    layout.Size = size;
+    layout.SignatureOffset = 100;
+    layout.Part = *ib::MakePartNumber(part_number);
+    ib::BuiltImage image = ib::BuildAwardImage(layout);
     EXPECT_TRUE(image.ok()) << image.Error;
     return image.Bytes;
 }
@@ -40,9 +40,9 @@ std::vector<uint8_t> UefiImage(uint32_t size, const char* part_number, uint16_t 
     recipe.Descriptor.Year = year;
     recipe.Descriptor.Month = month;
     recipe.Descriptor.Day = day;
-    ib::UefiImageSpec spec;
-    EXPECT_EQ(ib::DescribeUefiImage(recipe, &spec), "");
-    ib::BuiltImage image = ib::BuildUefiImage(spec);
+    ib::UefiImageLayout layout;
+    EXPECT_EQ(ib::DescribeUefiImage(recipe, &layout), "");
+    ib::BuiltImage image = ib::BuildUefiImage(layout);
     EXPECT_TRUE(image.ok()) << image.Error;
     return image.Bytes;
 }
