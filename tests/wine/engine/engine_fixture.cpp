@@ -6,18 +6,14 @@
 void EngineTest::SetUp() {
     driver_ = LoadLibraryA((ProgramDir() + "flash.dll").c_str());
     ASSERT_NE(driver_, nullptr) << "the simulated flash.dll lies beside the test program";
-    load_board_ = ProcAddress<FlashSimLoadBoardFn>(driver_, "FlashSim_LoadBoard");
-    last_error_ = ProcAddress<FlashSimLastErrorFn>(driver_, "FlashSim_LastError");
-    hold_at_ = ProcAddress<FlashSimHoldAtFn>(driver_, "FlashSim_HoldAt");
-    wait_held_ = ProcAddress<FlashSimWaitHeldFn>(driver_, "FlashSim_WaitHeld");
-    release_ = ProcAddress<FlashSimReleaseFn>(driver_, "FlashSim_Release");
-    ASSERT_TRUE(load_board_ && last_error_ && hold_at_ && wait_held_ && release_);
+    const char* missing = sim_.Bind(driver_);
+    ASSERT_EQ(missing, nullptr) << "flash.dll does not export " << missing;
     Engine.OwnProgress = 0;
 }
 
 void EngineTest::TearDown() {
     Engine.OwnProgress = 0;
-    if (load_board_ != nullptr) load_board_(nullptr);
+    if (sim_.FlashSim_LoadBoard != nullptr) sim_.FlashSim_LoadBoard(nullptr);
     if (driver_ != nullptr) FreeLibrary(driver_);
 }
 
@@ -28,8 +24,8 @@ bool EngineTest::StartOnBoard(BoardFile board) {
     board["Flash"].emplace("Content", temp_.File("flash.bin"));
     board["Journal"].emplace("Path", temp_.File("journal.log"));
     WriteBoardFile(temp_.File("flashsim.ini"), board);
-    if (load_board_(temp_.File("flashsim.ini").c_str()) != 1) {
-        ADD_FAILURE() << "board file refused: " << last_error_();
+    if (sim_.FlashSim_LoadBoard(temp_.File("flashsim.ini").c_str()) != 1) {
+        ADD_FAILURE() << "board file refused: " << sim_.FlashSim_LastError();
         return false;
     }
     return StartEngine(ProgramDir().c_str());

@@ -12,7 +12,7 @@
 
 #include "board_file.h"
 #include "engine_state.h"
-#include "flashsim_control.h"
+#include "flashsim_controls.h"
 #include "scripted_message_boxes.h"
 #include "temp_dir.h"
 
@@ -39,9 +39,5 @@ protected:
     TempDir temp_;
     ScriptedMessageBoxes boxes_;
     HMODULE driver_ = nullptr;
-    FlashSimLoadBoardFn load_board_ = nullptr;
-    FlashSimLastErrorFn last_error_ = nullptr;
-    FlashSimHoldAtFn hold_at_ = nullptr;
-    FlashSimWaitHeldFn wait_held_ = nullptr;
-    FlashSimReleaseFn release_ = nullptr;
+    FlashSimControls sim_;
 };

@@ -152,20 +152,20 @@ TEST_F(InfoExports, WhileTheEngineDrivesProgressTheDriverIsNotPolled) {
 
 TEST_F(InfoExports, ProgressReportsTheDriversPhaseWhileAWriteRunsOnAnotherThread) {
     std::string image(0x200000, '\x5A');
-    hold_at_(kStatusWriting, 50);
+    sim_.FlashSim_HoldAt(kStatusWriting, 50);
     std::atomic<int> write_result{-1};
     std::thread writer([&] {
         write_result = Engine.FlashDriver.W_Flash_Write(reinterpret_cast<unsigned char*>(image.data()),
                                                         static_cast<unsigned>(image.size()), 1);
     });
-    const bool held = wait_held_(20000) == 1;
+    const bool held = sim_.FlashSim_WaitHeld(20000) == 1;
     int status = -1, percent = -1, busy = -1;
     int hub_status = -1, hub_percent = -1;
     if (held) {
         Get_Progress_Status(&status, &percent, &busy);
         GetProgressStatusForHubrix(&hub_status, &hub_percent);
     }
-    release_();
+    sim_.FlashSim_Release();
     writer.join();
 
     ASSERT_TRUE(held) << "the write reached 50 % of its writing phase";

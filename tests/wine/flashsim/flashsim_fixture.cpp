@@ -37,12 +37,9 @@ void FlashSimTest::SetUp() {
     FLASHSIM_BIND(IsDualBiosSupported);
     FLASHSIM_BIND(ChangeDualBiosExport);
     FLASHSIM_BIND(EpCheckOemid);
-    FLASHSIM_BIND(FlashSim_LoadBoard);
-    FLASHSIM_BIND(FlashSim_LastError);
-    FLASHSIM_BIND(FlashSim_JournalPath);
-    FLASHSIM_BIND(FlashSim_HoldAt);
-    FLASHSIM_BIND(FlashSim_WaitHeld);
-    FLASHSIM_BIND(FlashSim_Release);
+    if (const char* missing = driver_.FlashSimControls::Bind(module_)) {
+        ADD_FAILURE() << "flash.dll does not export " << missing;
+    }
 }
 
 void FlashSimTest::TearDown() {

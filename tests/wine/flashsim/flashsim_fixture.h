@@ -13,14 +13,14 @@
 
 #include "board_file.h"
 #include "flash_exports.h"
-#include "flashsim_control.h"
+#include "flashsim_controls.h"
 #include "records.h"
 #include "temp_dir.h"
 
 using Bytes = std::vector<unsigned char>;
 
 // Every entry point of the driver copy, bound by name.
-struct FlashSimEntries {
+struct FlashSimEntries : FlashSimControls {
     decltype(&::W_Get_Flash_Info) W_Get_Flash_Info = nullptr;
     decltype(&::W_Get_Bios_Info) W_Get_Bios_Info = nullptr;
     decltype(&::W_Flash_Read) W_Flash_Read = nullptr;
@@ -36,12 +36,6 @@ struct FlashSimEntries {
     decltype(&::IsDualBiosSupported) IsDualBiosSupported = nullptr;
     decltype(&::ChangeDualBiosExport) ChangeDualBiosExport = nullptr;
     decltype(&::EpCheckOemid) EpCheckOemid = nullptr;
-    FlashSimLoadBoardFn FlashSim_LoadBoard = nullptr;
-    FlashSimLastErrorFn FlashSim_LastError = nullptr;
-    FlashSimJournalPathFn FlashSim_JournalPath = nullptr;
-    FlashSimHoldAtFn FlashSim_HoldAt = nullptr;
-    FlashSimWaitHeldFn FlashSim_WaitHeld = nullptr;
-    FlashSimReleaseFn FlashSim_Release = nullptr;
 };
 
 // Generous bound for waits on another thread; a healthy run needs milliseconds.
