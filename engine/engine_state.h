@@ -30,6 +30,9 @@ struct EngineState {
     std::atomic<int32_t> OwnProgress{0};
     int32_t AwardFound = 0;
     std::atomic<uint8_t> DownloadStatus{0};
+    // An update or a save holds the flash part and the board mode from its
+    // start to its end; a second one started meanwhile is turned away.
+    std::atomic<bool> OperationRunning{false};
 };
 
 extern EngineState Engine;
