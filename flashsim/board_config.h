@@ -67,6 +67,9 @@ struct BoardConfig {
     std::string backupContent;  // beside the main part unless the board file names it
     uint32_t dmiOffset = 0;  // DMI data pool; length 0 means none
     uint32_t dmiLength = 0;
+    // Writes of half or twice the part's size are taken too, as a board that
+    // comes with either of two part sizes takes the image made for the other.
+    bool sizeAdaptedWrites = false;
 
     // Fixed answers of the board.
     bool dualBios = false;

@@ -175,17 +175,50 @@ void Report(const BoardConfig& board, int status, int percent) {
     }
 }
 
-// Runs one phase over the whole part in kPhaseSteps slices: work(offset,
-// length) handles one slice, and the percentage reports the slices done.
+// Which bytes of the image a write puts where in the part: length bytes
+// from imageOffset on land at partOffset.
+struct Placement {
+    uint32_t imageOffset;
+    uint32_t partOffset;
+    uint32_t length;
+};
+
+// Where an image of the given length goes, or false when the part takes no
+// image of that length. A board file that allows size-adapted writes lets an
+// image of half the part's size fill the part's upper half (the board boots
+// from the top of the part; the lower half keeps what it holds), and lets an
+// image of twice the size put its upper half over the whole part.
+bool PlaceImage(const BoardConfig& board, unsigned length, Placement& placement) {
+    const uint32_t size = board.flashSize;
+    if (length == size) {
+        placement = {0, 0, size};
+        return true;
+    }
+    if (!board.sizeAdaptedWrites) {
+        return false;
+    }
+    if (size / 2 > 0 && length == size / 2) {
+        placement = {0, size - length, length};
+        return true;
+    }
+    if (static_cast<uint64_t>(length) == 2ull * size) {
+        placement = {size, 0, size};
+        return true;
+    }
+    return false;
+}
+
+// Runs one phase over the part's bytes [begin, begin + size) in kPhaseSteps
+// slices: work(offset, length) handles one slice, offsets counted in the part,
+// and the percentage reports the slices done.
 template <class Work>
-bool RunPhase(const BoardConfig& board, ProgressStatusCode status, Work work) {
-    const uint64_t size = board.flashSize;
+bool RunPhase(const BoardConfig& board, ProgressStatusCode status, uint32_t begin, uint32_t size, Work work) {
     const uint64_t millis = board.phaseMillis;
     Report(board, status, 0);
     for (int step = 0; step < kPhaseSteps; ++step) {
-        const uint32_t begin = static_cast<uint32_t>(size * step / kPhaseSteps);
-        const uint32_t end = static_cast<uint32_t>(size * (step + 1) / kPhaseSteps);
-        if (end > begin && !work(begin, end - begin)) {
+        const uint32_t from = begin + static_cast<uint32_t>(uint64_t{size} * step / kPhaseSteps);
+        const uint32_t to = begin + static_cast<uint32_t>(uint64_t{size} * (step + 1) / kPhaseSteps);
+        if (to > from && !work(from, to - from)) {
             return false;
         }
         const DWORD pause = static_cast<DWORD>(millis * (step + 1) / kPhaseSteps - millis * step / kPhaseSteps);
@@ -197,8 +230,8 @@ bool RunPhase(const BoardConfig& board, ProgressStatusCode status, Work work) {
     return true;
 }
 
-uint32_t LargestSlice(const BoardConfig& board) {
-    return board.flashSize / kPhaseSteps + 1;
+uint32_t LargestSlice(uint32_t size) {
+    return size / kPhaseSteps + 1;
 }
 
 const std::string& PartPath(const BoardConfig& board, int part) {
@@ -210,51 +243,60 @@ bool ReadPart(const BoardConfig& board, int part, unsigned char* buffer, std::st
     if (!file.Open(PartPath(board, part), board.flashSize, problem)) {
         return false;
     }
-    return RunPhase(board, kStatusReading, [&](uint32_t offset, uint32_t length) {
+    return RunPhase(board, kStatusReading, 0, board.flashSize, [&](uint32_t offset, uint32_t length) {
         return file.ReadAt(offset, buffer + offset, length, problem);
     });
 }
 
-// Erases the part, writes the image and reads it back. The DMI data pool of
-// the old content survives with keepDmi nonzero; keepDmi 0 leaves it erased.
-bool WritePart(const BoardConfig& board, int part, const unsigned char* image, int keepDmi, std::string& problem) {
+// Erases the placement's bytes of the part, writes the image's bytes there
+// and reads them back; the rest of the part is not touched. The DMI data
+// pool's bytes among them keep the old content with keepDmi nonzero; keepDmi 0
+// leaves them erased.
+bool WritePart(const BoardConfig& board, int part, const unsigned char* image, const Placement& placement,
+               int keepDmi, std::string& problem) {
     const std::string& path = PartPath(board, part);
     ContentFile file;
     if (!file.Open(path, board.flashSize, problem)) {
         return false;
     }
-    std::vector<uint8_t> content(image, image + board.flashSize);
-    if (board.dmiLength > 0) {
+    const uint32_t begin = placement.partOffset;
+    const uint32_t end = begin + placement.length;
+    // content[i] is what the part's byte begin + i receives.
+    std::vector<uint8_t> content(image + placement.imageOffset, image + placement.imageOffset + placement.length);
+    const uint32_t dmiBegin = board.dmiOffset > begin ? board.dmiOffset : begin;
+    const uint32_t dmiEnd = board.dmiOffset + board.dmiLength < end ? board.dmiOffset + board.dmiLength : end;
+    if (board.dmiLength > 0 && dmiBegin < dmiEnd) {
         if (keepDmi != 0) {
-            if (!file.ReadAt(board.dmiOffset, content.data() + board.dmiOffset, board.dmiLength, problem)) {
+            if (!file.ReadAt(dmiBegin, content.data() + (dmiBegin - begin), dmiEnd - dmiBegin, problem)) {
                 return false;
             }
         } else {
-            std::memset(content.data() + board.dmiOffset, 0xFF, board.dmiLength);
+            std::memset(content.data() + (dmiBegin - begin), 0xFF, dmiEnd - dmiBegin);
         }
     }
 
-    const std::vector<uint8_t> erased(LargestSlice(board), 0xFF);
-    if (!RunPhase(board, kStatusErasing, [&](uint32_t offset, uint32_t length) {
+    const std::vector<uint8_t> erased(LargestSlice(placement.length), 0xFF);
+    if (!RunPhase(board, kStatusErasing, begin, placement.length, [&](uint32_t offset, uint32_t length) {
             return file.WriteAt(offset, erased.data(), length, problem);
         })) {
         return false;
     }
-    if (!RunPhase(board, kStatusWriting, [&](uint32_t offset, uint32_t length) {
-            return file.WriteAt(offset, content.data() + offset, length, problem);
+    if (!RunPhase(board, kStatusWriting, begin, placement.length, [&](uint32_t offset, uint32_t length) {
+            return file.WriteAt(offset, content.data() + (offset - begin), length, problem);
         })) {
         return false;
     }
-    std::vector<uint8_t> readBack(LargestSlice(board));
-    return RunPhase(board, kStatusVerifying, [&](uint32_t offset, uint32_t length) {
+    std::vector<uint8_t> readBack(LargestSlice(placement.length));
+    return RunPhase(board, kStatusVerifying, begin, placement.length, [&](uint32_t offset, uint32_t length) {
         if (!file.ReadAt(offset, readBack.data(), length, problem)) {
             return false;
         }
         for (uint32_t i = 0; i < length; ++i) {
-            if (readBack[i] != content[offset + i]) {
+            const uint8_t expected = content[offset - begin + i];
+            if (readBack[i] != expected) {
                 char where[160];
                 std::snprintf(where, sizeof(where), "verify found 0x%02X instead of 0x%02X at offset 0x%X in ",
-                              readBack[i], content[offset + i], offset + i);
+                              readBack[i], expected, offset + i);
                 problem = where + path;
                 return false;
             }
@@ -271,9 +313,11 @@ int WriteParts(const Call& call, std::vector<int> parts, const unsigned char* im
     if (image == nullptr) {
         return call.Refuse("no image");
     }
-    if (length != board.flashSize) {
+    Placement placement{};
+    if (!PlaceImage(board, length, placement)) {
         return call.Refuse("length " + std::to_string(length) + " is not the flash part's size " +
-                           std::to_string(board.flashSize));
+                           std::to_string(board.flashSize) +
+                           (board.sizeAdaptedWrites ? ", nor half or twice it" : ""));
     }
     for (int part : parts) {
         if (part == kBackupPart && !board.dualBios) {
@@ -286,7 +330,7 @@ int WriteParts(const Call& call, std::vector<int> parts, const unsigned char* im
     }
     std::string problem;
     for (int part : parts) {
-        if (!WritePart(board, part, image, keepDmi, problem)) {
+        if (!WritePart(board, part, image, placement, keepDmi, problem)) {
             return call.Refuse(problem);
         }
     }

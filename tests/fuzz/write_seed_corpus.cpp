@@ -1,6 +1,7 @@
 // Writes the fuzz targets' starting corpora: image recipes (from a fixed
 // seed) that reach a found descriptor, a verified volume without one, or a
-// failing walk, and a few placement inputs. Usage: write_seed_corpus <dir>
+// failing walk, a few placement inputs and some marked texts.
+// Usage: write_seed_corpus <dir>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -32,7 +33,8 @@ int main(int argc, char** argv) {
     const fs::path search = root / "fuzz_descriptor_search";
     const fs::path verify = root / "fuzz_verify_volume";
     const fs::path placement = root / "fuzz_image_placement";
-    for (const fs::path& dir : {search, verify, placement}) {
+    const fs::path marked = root / "fuzz_marked_text";
+    for (const fs::path& dir : {search, verify, placement, marked}) {
         fs::create_directories(dir);
     }
 
@@ -73,6 +75,18 @@ int main(int argc, char** argv) {
     WriteSeed(placement, "upperHalf", {1, 1, 1, 4, 3, 0});
     WriteSeed(placement, "memoryTooLong", {1, 0, 0, 3, 9, 0xFF, 0xFF, 0xFF, 0x7F, 0});
     WriteSeed(placement, "modeTwoLeftInForce", {1, 1, 6, 4, 3, 1});
+
+    // Marked texts: the engine's question, lines that fill and overflow the
+    // work space, red across lines and an unclosed mark.
+    const auto text = [](const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); };
+    WriteSeed(marked, "question",
+              text("#The screen will freeze for a few seconds# \n#while updating the BIOS.#\n"
+                   "Do you want to update the BIOS ?"));
+    WriteSeed(marked, "redInLine", text("A#B#C"));
+    WriteSeed(marked, "redAcrossLines", text("#red\n\nstill red#\n"));
+    WriteSeed(marked, "unclosed", text("ok\n##\n#open"));
+    WriteSeed(marked, "fullLine", text(std::string(254, 'y') + "\n" + std::string(253, 'z') + "#ab#\n"));
+    WriteSeed(marked, "overlongLine", text(std::string(250, 'x') + "#abcdefghij#tail\n" + std::string(300, 'w')));
 
     std::printf("seeds: %d with a descriptor, %d with a verified volume only\n", found, verifiedOnly);
     return found > 0 && verifiedOnly > 0 ? 0 : 1;

@@ -190,6 +190,105 @@ TEST_F(FlashContentTest, WritesOfAnyOtherLengthThanThePartsSizeAreRefused) {
     EXPECT_EQ(Backup(), Bytes(kSize, 0xFF));
 }
 
+// One stretch of a part as a test expects it after a write.
+struct Span {
+    enum Source { kOld, kImage, kErased };
+    unsigned begin, end;  // in the part
+    Source source;        // kOld: the part's old bytes at the same place
+    unsigned imageAt;     // kImage: the image's offset of the byte at begin
+};
+
+Bytes Expected(const std::vector<Span>& spans, const Bytes& old, const Bytes& image) {
+    Bytes part(kSize, 0x00);
+    for (const Span& s : spans) {
+        for (unsigned i = s.begin; i < s.end; ++i) {
+            part[i] = s.source == Span::kOld ? old[i] : s.source == Span::kImage ? image[s.imageAt + i - s.begin] : 0xFF;
+        }
+    }
+    return part;
+}
+
+TEST_F(FlashContentTest, SizeAdaptedWritesFillTheUpperHalfOrTakeTheImagesUpperHalf) {
+    constexpr unsigned kHalf = kSize / 2;
+    constexpr unsigned kPool = 0x800;  // the DMI pool below straddles the middle of the part by this much
+    struct Case {
+        const char* what;
+        const char* sizeAdapted;
+        unsigned length;
+        bool dmiPool;
+        int keepDmi;
+        int result;
+        std::vector<Span> want;
+    };
+    const std::vector<Span> untouched = {{0, kSize, Span::kOld, 0}};
+    const std::vector<Span> whole = {{0, kSize, Span::kImage, 0}};
+    const Case cases[] = {
+        {"exact, key off", "0", kSize, false, 1, 1, whole},
+        {"half, key off", "0", kHalf, false, 1, 0, untouched},
+        {"double, key off", "0", 2 * kSize, false, 1, 0, untouched},
+        {"exact", "1", kSize, false, 1, 1, whole},
+        {"half", "1", kHalf, false, 1, 1, {{0, kHalf, Span::kOld, 0}, {kHalf, kSize, Span::kImage, 0}}},
+        {"double", "1", 2 * kSize, false, 1, 1, {{0, kSize, Span::kImage, kSize}}},
+        {"half less one", "1", kHalf - 1, false, 1, 0, untouched},
+        {"half and one", "1", kHalf + 1, false, 1, 0, untouched},
+        {"double less one", "1", 2 * kSize - 1, false, 1, 0, untouched},
+        {"double and one", "1", 2 * kSize + 1, false, 1, 0, untouched},
+        {"half keeping the pool",
+         "1", kHalf, true, 1, 1,
+         {{0, kHalf + kPool, Span::kOld, 0}, {kHalf + kPool, kSize, Span::kImage, kPool}}},
+        {"half clearing the pool: only its bytes in the upper half are erased",
+         "1", kHalf, true, 0, 1,
+         {{0, kHalf, Span::kOld, 0}, {kHalf, kHalf + kPool, Span::kErased, 0}, {kHalf + kPool, kSize, Span::kImage, kPool}}},
+        {"double keeping the pool",
+         "1", 2 * kSize, true, 1, 1,
+         {{0, kHalf - kPool, Span::kImage, kSize},
+          {kHalf - kPool, kHalf + kPool, Span::kOld, 0},
+          {kHalf + kPool, kSize, Span::kImage, kSize + kHalf + kPool}}},
+        {"double clearing the pool",
+         "1", 2 * kSize, true, 0, 1,
+         {{0, kHalf - kPool, Span::kImage, kSize},
+          {kHalf - kPool, kHalf + kPool, Span::kErased, 0},
+          {kHalf + kPool, kSize, Span::kImage, kSize + kHalf + kPool}}},
+    };
+    Bytes image = Pattern(2 * kSize + 1, 40);
+    const Bytes oldMain = Pattern(kSize, 41);
+    const Bytes oldBackup = Pattern(kSize, 42);
+    struct Writer {
+        const char* function;
+        bool main, backup;  // the parts it writes
+        std::function<int(unsigned, int)> write;
+    };
+    const Writer writers[] = {
+        {"W_Flash_Write", true, false, [&](unsigned length, int keep) { return driver_.W_Flash_Write(image.data(), length, keep); }},
+        {"W_Flash_Write_Ex", true, false,
+         [&](unsigned length, int keep) { return driver_.W_Flash_Write_Ex(image.data(), length, keep, 1); }},
+        {"W_Flash_Write_DualBios", true, true,
+         [&](unsigned length, int keep) { return driver_.W_Flash_Write_DualBios(image.data(), length, keep); }},
+        {"W_Flash_Write_BackupBios", false, true,
+         [&](unsigned length, int keep) { return driver_.W_Flash_Write_BackupBios(image.data(), length, keep); }},
+    };
+    for (const Case& c : cases) {
+        BoardFile board = {{"Flash", {{"FlashSize", std::to_string(kSize)}, {"SizeAdaptedWrites", c.sizeAdapted}}},
+                           {"Board", {{"DualBios", "1"}}}};
+        if (c.dmiPool) {
+            board["Flash"]["DmiOffset"] = std::to_string(kHalf - kPool);
+            board["Flash"]["DmiLength"] = std::to_string(2 * kPool);
+        }
+        UseBoard(board);
+        for (const Writer& w : writers) {
+            SCOPED_TRACE(std::string(c.what) + ", " + w.function);
+            SetFileBytes("flashsim.bin", oldMain);
+            SetFileBytes("flashsim_backup.bin", oldBackup);
+            EXPECT_EQ(w.write(c.length, c.keepDmi), c.result) << LastError();
+            if (c.result == 0) {
+                EXPECT_NE(LastError().find("is not the flash part's size"), std::string::npos) << LastError();
+            }
+            EXPECT_EQ(Main(), w.main ? Expected(c.want, oldMain, image) : oldMain);
+            EXPECT_EQ(Backup(), w.backup ? Expected(c.want, oldBackup, image) : oldBackup);
+        }
+    }
+}
+
 TEST_F(FlashContentTest, TheKindOfAnExWriteMustFitTheBoard) {
     struct Case {
         const char* biosType;
