@@ -109,6 +109,13 @@ int SaveRomImageFile(const uint8_t* buffer, const char* path, uint32_t length) {
     if (buffer == nullptr || path == nullptr) return 1;
     const std::wstring target = WidePath(path);
     if (target.empty()) return 1;
+    // A read-only file or a folder of that name is not replaced, whatever
+    // the filesystem beneath would allow.
+    const DWORD attributes = GetFileAttributesW(target.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+        return 1;
+    }
     std::wstring partial;
     std::unique_ptr<void, HandleCloser> file(CreateSibling(target, &partial));
     if (file.get() == INVALID_HANDLE_VALUE) {

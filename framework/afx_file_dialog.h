@@ -46,7 +46,7 @@ struct FileDialogRequest {
     bool open;  // open-file dialog; else save
     std::string defaultExtension;
     std::string fileName;
-    DWORD flags;  // OFN_* as given
+    DWORD flags;  // OFN_* as the dialog gets them: the caller's and OFN_EXPLORER
     std::string filter;
     HWND owner;
     bool vistaStyle;

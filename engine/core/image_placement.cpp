@@ -86,6 +86,11 @@ PlacementDecision PlaceImageInMemory(UpdatePath path, int32_t boardMode, uint32_
     const PlacementDecision decision = boardModes
                                            ? BoardModePlacement(board.boardMode, board.flashSize, length, length)
                                            : AtStart(board.boardMode, board.flashSize, length);
+    // The driver is handed the whole part's worth of the buffer: an image of
+    // any other length would be written cut off or padded with zero bytes.
+    if (decision.action == PlacementAction::kPlaceAtStart && length != board.flashSize) {
+        return Refuse(kMsgCannotLoadImage, board.boardMode, board.flashSize);
+    }
     const uint64_t available =
         decision.action == PlacementAction::kEnlargeToMode2 ? decision.newBufferSize : bufferSize;
     if (uint64_t{decision.offset} + length > available) {

@@ -73,10 +73,12 @@ struct PlacementDecision {
 PlacementDecision PlaceImageFile(UpdatePath path, int32_t boardMode, uint32_t flashSize, uint32_t fileSize);
 
 // Placement of an image of length bytes given in memory, into the current
-// buffer of bufferSize bytes. The same modes as for files (no refusal of an
-// empty image: it is copied, and validation refuses it). An image that would
-// not fit the buffer at its offset is refused with the size-mismatch message
-// "Can not load ROM image ..." instead of being copied past the buffer's end.
+// buffer of bufferSize bytes. The same modes as for files; otherwise the
+// image must be exactly as long as the part, the length the driver writes.
+// Any other length, and an image that would not fit the buffer at its
+// offset, is refused with the size-mismatch message "Can not load ROM image
+// ..." instead of being written cut off, padded or copied past the buffer's
+// end.
 PlacementDecision PlaceImageInMemory(UpdatePath path, int32_t boardMode, uint32_t flashSize, uint32_t length,
                                      uint64_t bufferSize);
 

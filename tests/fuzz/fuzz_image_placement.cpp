@@ -142,10 +142,14 @@ void CheckPlacementDecisions(Input& in) {
     if (memory.action == PlacementAction::kRefuse) {
         FUZZ_CHECK(memory.refusal == &vossel::kMsgCannotLoadImage);
         FUZZ_CHECK(memory.boardMode == board.boardMode && memory.flashSize == board.flashSize);
-        FUZZ_CHECK(uint64_t{imageSize} > bufferSize || uint64_t{imageSize} + 0x100000 > bufferSize);
+        // Refused only when it does not fit, or when it is not the part's
+        // length where it would be copied to the start.
+        FUZZ_CHECK(uint64_t{imageSize} > bufferSize || uint64_t{imageSize} + 0x100000 > bufferSize ||
+                   imageSize != board.flashSize);
     } else {
         FUZZ_CHECK(memory.refusal == nullptr && memory.expectedSize == imageSize);
         FUZZ_CHECK(uint64_t{memory.offset} + imageSize <= available);
+        if (memory.action == PlacementAction::kPlaceAtStart) FUZZ_CHECK(imageSize == memory.flashSize);
     }
 }
 

@@ -123,7 +123,7 @@ TEST(PlaceImageFile, BoardModeRules) {
     }
 }
 
-TEST(PlaceImageInMemory, BoardModeRulesAndImagesLongerThanTheBuffer) {
+TEST(PlaceImageInMemory, BoardModeRulesAndImagesOfAnyOtherLengthThanThePart) {
     struct Case {
         PlacementCase placement;
         uint64_t bufferSize;
@@ -138,24 +138,24 @@ TEST(PlaceImageInMemory, BoardModeRulesAndImagesLongerThanTheBuffer) {
         {{"the upper half must fit the buffer too", kAward, 1, kFlashSize2M, kFlashSize1M,
           {A::kRefuse, &kMsgCannotLoadImage, 1, kFlashSize2M, 0, 0, 0}},
          0x1FFFFF},
-        {{"an empty image is copied, not refused", kAward, 1, kFlashSize1M, 0,
-          {A::kPlaceAtStart, nullptr, 1, kFlashSize1M, 0, 0, 0}},
-         kBoardBuffer},
-        {{"a shorter image is copied as it is", kUefi, 0, kFlashSize1M, 1000,
-          {A::kPlaceAtStart, nullptr, 0, kFlashSize1M, 0, 0, 1000}},
+        {{"an image as long as the part is copied", kUefi, 0, kFlashSize1M, kFlashSize1M,
+          {A::kPlaceAtStart, nullptr, 0, kFlashSize1M, 0, 0, kFlashSize1M}},
          kFlashSize1M + 1},
-        {{"an image filling the whole buffer is copied", kUefi, 0, kFlashSize1M, kFlashSize1M + 1,
-          {A::kPlaceAtStart, nullptr, 0, kFlashSize1M, 0, 0, kFlashSize1M + 1}},
-         kFlashSize1M + 1},
-        {{"one byte more than the buffer is refused", kUefi, 0, kFlashSize1M, kFlashSize1M + 2,
-          {A::kRefuse, &kMsgCannotLoadImage, 0, kFlashSize1M, 0, 0, 0}},
-         kFlashSize1M + 1},
-        {{"board mode buffer: 3 MiB on a 1 MiB part fits", kAward, 1, kFlashSize1M, 0x300000,
-          {A::kPlaceAtStart, nullptr, 1, kFlashSize1M, 0, 0, 0x300000}},
-         kBoardBuffer},
-        {{"board mode buffer: 5 MiB does not", kAward, 1, kFlashSize1M, 0x500000,
+        {{"an empty image is refused", kAward, 1, kFlashSize1M, 0,
           {A::kRefuse, &kMsgCannotLoadImage, 1, kFlashSize1M, 0, 0, 0}},
          kBoardBuffer},
+        {{"a shorter image would be padded: refused", kUefi, 0, kFlashSize1M, kFlashSize1M - 1,
+          {A::kRefuse, &kMsgCannotLoadImage, 0, kFlashSize1M, 0, 0, 0}},
+         kFlashSize1M + 1},
+        {{"a longer image that fits the buffer would be cut off: refused", kUefi, 0, kFlashSize1M,
+          kFlashSize1M + 1, {A::kRefuse, &kMsgCannotLoadImage, 0, kFlashSize1M, 0, 0, 0}},
+         kFlashSize1M + 1},
+        {{"board mode buffer: 3 MiB on a 1 MiB part is refused", kAward, 1, kFlashSize1M, 0x300000,
+          {A::kRefuse, &kMsgCannotLoadImage, 1, kFlashSize1M, 0, 0, 0}},
+         kBoardBuffer},
+        {{"a part larger than the buffer cannot take its image", kUefi, 0, kFlashSize1M, kFlashSize1M,
+          {A::kRefuse, &kMsgCannotLoadImage, 0, kFlashSize1M, 0, 0, 0}},
+         0x1000},
         {{"mode 2 left in force is undone: 1 MiB is copied whole to the start", kAward, 2, kFlashSize2M,
           kFlashSize1M, {A::kPlaceAtStart, nullptr, 1, kFlashSize1M, 0, 0, kFlashSize1M}},
          kBoardBuffer},

@@ -17,10 +17,13 @@ void EngineTest::TearDown() {
     if (driver_ != nullptr) FreeLibrary(driver_);
 }
 
-bool EngineTest::StartOnBoard(BoardFile board) {
+bool EngineTest::StartOnBoard(BoardFile board, bool keepContent) {
     // Each board gets fresh flash content: a board of another size would
     // refuse the old file.
-    DeleteFileA(temp_.File("flash.bin").c_str());
+    if (!keepContent) {
+        DeleteFileA(temp_.File("flash.bin").c_str());
+        DeleteFileA(temp_.File("flash_backup.bin").c_str());
+    }
     board["Flash"].emplace("Content", temp_.File("flash.bin"));
     board["Journal"].emplace("Path", temp_.File("journal.log"));
     WriteBoardFile(temp_.File("flashsim.ini"), board);

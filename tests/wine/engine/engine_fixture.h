@@ -29,8 +29,9 @@ protected:
 
     // Describes the board in a fresh board file (flash content and journal in
     // the test's temporary folder), loads it into the simulated driver and
-    // runs the engine's start-up from the test program's folder.
-    bool StartOnBoard(BoardFile board);
+    // runs the engine's start-up from the test program's folder. The part is
+    // erased first unless keepContent (the test laid flash.bin itself).
+    bool StartOnBoard(BoardFile board, bool keepContent = false);
 
     // The driver's journal lines so far.
     std::vector<std::string> Journal() const;
