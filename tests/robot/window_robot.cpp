@@ -38,6 +38,22 @@ BOOL CALLBACK CollectMatch(HWND window, LPARAM param) {
     return TRUE;
 }
 
+ChildWindow ReadChild(HWND child) {
+    ChildWindow entry;
+    entry.hwnd = child;
+    entry.id = GetDlgCtrlID(child);
+    entry.class_name = ReadClassName(child);
+    entry.text = ReadText(child);
+    entry.style = GetWindowLongA(child, GWL_STYLE);
+    entry.visible = (entry.style & WS_VISIBLE) != 0;
+    return entry;
+}
+
+BOOL CALLBACK CollectDescendant(HWND child, LPARAM param) {
+    reinterpret_cast<std::vector<ChildWindow>*>(param)->push_back(ReadChild(child));
+    return TRUE;
+}
+
 }  // namespace
 
 std::string ReadText(HWND window) {
@@ -115,17 +131,21 @@ bool ReadWindow(HWND window, WindowInfo* info) {
     GetWindowThreadProcessId(window, &read.process_id);
     GetWindowRect(window, &read.rect);
     for (HWND child = GetWindow(window, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
-        ChildWindow entry;
-        entry.hwnd = child;
-        entry.id = GetDlgCtrlID(child);
-        entry.class_name = ReadClassName(child);
-        entry.text = ReadText(child);
-        entry.style = GetWindowLongA(child, GWL_STYLE);
-        entry.visible = (entry.style & WS_VISIBLE) != 0;
-        read.children.push_back(std::move(entry));
+        read.children.push_back(ReadChild(child));
     }
     *info = std::move(read);
     return true;
+}
+
+std::vector<ChildWindow> ReadDescendants(HWND window) {
+    std::vector<ChildWindow> descendants;
+    if (IsWindow(window)) EnumChildWindows(window, CollectDescendant, reinterpret_cast<LPARAM>(&descendants));
+    return descendants;
+}
+
+bool SetControlText(HWND control, const std::string& text) {
+    DWORD_PTR result = 0;
+    return SendWithTimeout(control, WM_SETTEXT, 0, LPARAM(text.c_str()), &result) && result == TRUE;
 }
 
 bool PressButton(HWND window, const std::string& text) {

@@ -69,6 +69,14 @@ std::string ReadClassName(HWND window);
 // Reads the window and its direct children; false if window is not a window.
 bool ReadWindow(HWND window, WindowInfo* info);
 
+// Every descendant of window (children, their children, ...), parents before
+// their children.
+std::vector<ChildWindow> ReadDescendants(HWND window);
+
+// Replaces the text of a control (an edit box, say) with WM_SETTEXT, as
+// typing it would leave it.
+bool SetControlText(HWND control, const std::string& text);
+
 // Presses the visible, enabled button whose text is text (an '&' marking the
 // access key may be left out) by posting its WM_COMMAND to window, as a click
 // would. False if no such button exists.

@@ -1,0 +1,318 @@
+// Vossel.dll driven as a host program drives it, with every window real: a
+// worker thread calls FlashBIOS(1) or SaveBIOS(0), the robot on the test's
+// main thread finds the dialogs they show, reads them, fills in the file
+// names and presses their buttons, and a poller watches the driver's phases
+// through Get_Progress_Status. The simulated flash.dll keeps the part in a
+// file beside the engine, so what landed on it is read back from there.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "e2e_support.h"
+#include "png_writer.h"
+#include "screen_capture.h"
+#include "window_robot.h"
+
+namespace {
+
+constexpr char kEngineFile[] = "Vossel.dll";
+constexpr char kDriverFile[] = "flash.dll";
+constexpr DWORD kWindowTimeoutMs = 60000;
+constexpr DWORD kFinishTimeoutMs = 60000;
+
+// Driver phases as Get_Progress_Status reports them.
+constexpr int kStatusWriting = 3;
+constexpr int kStatusErasing = 4;
+constexpr int kStatusVerifying = 6;
+
+using FlashBiosFn = int(__cdecl*)(int, const char*, int, int, unsigned);
+using SaveBiosFn = int(__cdecl*)(int, const char*);
+using ProgressFn = void(__cdecl*)(int*, int*, int*);
+
+template <typename Function>
+Function Bind(HMODULE module, const char* name) {
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << file.rdbuf();
+    return bytes.str();
+}
+
+// A call of the engine on a thread of its own, with a bounded wait for its end.
+class EngineCall {
+public:
+    explicit EngineCall(std::function<int()> call) : call_(std::move(call)) {
+        thread_.reset(CreateThread(nullptr, 0, &EngineCall::Run, this, 0, nullptr));
+    }
+    ~EngineCall() {
+        // A test that failed half-way leaves a dialog open: close what is
+        // left of this process's dialogs so that the call can end.
+        for (int round = 0; round < 50 && !Finished(100); ++round) {
+            for (HWND window : robot::FindWindows({std::nullopt, std::string(robot::kDialogClass),
+                                                   GetCurrentProcessId()})) {
+                robot::RequestClose(window);
+            }
+        }
+    }
+    bool started() const { return thread_ != nullptr; }
+    bool Finished(DWORD timeout_ms) { return WaitForSingleObject(thread_.get(), timeout_ms) == WAIT_OBJECT_0; }
+    int result() const { return result_; }
+
+private:
+    static DWORD WINAPI Run(void* self) {
+        auto* call = static_cast<EngineCall*>(self);
+        call->result_ = call->call_();
+        return 0;
+    }
+    std::function<int()> call_;
+    std::atomic<int> result_{-1};
+    e2e::UniqueHandle thread_;
+};
+
+// Reads Get_Progress_Status every few milliseconds until stopped; the
+// statuses seen, each run of one status once.
+class PhasePoller {
+public:
+    explicit PhasePoller(ProgressFn progress) : progress_(progress) {
+        thread_.reset(CreateThread(nullptr, 0, &PhasePoller::Run, this, 0, nullptr));
+    }
+    ~PhasePoller() { Stop(); }
+    std::vector<int> Stop() {
+        stop_ = true;
+        if (thread_) WaitForSingleObject(thread_.get(), INFINITE);
+        thread_.reset();
+        return seen_;
+    }
+
+private:
+    static DWORD WINAPI Run(void* self) {
+        auto* poller = static_cast<PhasePoller*>(self);
+        while (!poller->stop_) {
+            int status = -1, percent = -1, busy = -1;
+            poller->progress_(&status, &percent, &busy);
+            if (busy == 1 && (poller->seen_.empty() || poller->seen_.back() != status)) {
+                poller->seen_.push_back(status);
+            }
+            Sleep(2);
+        }
+        return 0;
+    }
+    ProgressFn progress_;
+    std::atomic<bool> stop_{false};
+    std::vector<int> seen_;
+    e2e::UniqueHandle thread_;
+};
+
+// The first dialog of this process with that caption, once it is there.
+HWND WaitForDialog(const std::string& caption) {
+    return robot::WaitForWindow({caption, std::string(robot::kDialogClass), GetCurrentProcessId()},
+                                kWindowTimeoutMs);
+}
+
+// Polls until window is destroyed; false when it is still there at the timeout.
+bool WaitUntilGone(HWND window) {
+    const ULONGLONG deadline = GetTickCount64() + kWindowTimeoutMs;
+    while (IsWindow(window)) {
+        if (GetTickCount64() >= deadline) return false;
+        Sleep(robot::kDefaultPollMs);
+    }
+    return true;
+}
+
+// The file name box of a file dialog: its first visible edit control.
+HWND FileNameBox(HWND dialog) {
+    for (const robot::ChildWindow& child : robot::ReadDescendants(dialog)) {
+        if (child.class_name == "Edit" && child.visible) return child.hwnd;
+    }
+    return nullptr;
+}
+
+std::string Describe(HWND dialog) {
+    std::string text;
+    for (const robot::ChildWindow& child : robot::ReadDescendants(dialog)) {
+        text += child.class_name + " #" + std::to_string(child.id) + " \"" + robot::Escape(child.text) + "\"" +
+                (child.visible ? "" : " (hidden)") + "\n";
+    }
+    return text;
+}
+
+// Has window and its children paint themselves now, so that what the screen
+// shows (and a screenshot takes) is their current state.
+void Repaint(HWND window) {
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+}
+
+// Pixels of the window's client area (as the screen shows it) by colour.
+struct InkCount {
+    size_t red = 0;
+    size_t black = 0;
+};
+InkCount CountInk(HWND window) {
+    RECT client;
+    GetClientRect(window, &client);
+    MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&client), 2);
+    robot::RgbImage image;
+    InkCount ink;
+    if (!robot::CaptureScreenRect(client, &image)) return ink;
+    for (unsigned y = 0; y < image.height; ++y) {
+        for (unsigned x = 0; x < image.width; ++x) {
+            const uint8_t* p = image.Pixel(x, y);
+            if (p[0] > 200 && p[1] < 60 && p[2] < 60) ++ink.red;
+            if (p[0] < 60 && p[1] < 60 && p[2] < 60) ++ink.black;
+        }
+    }
+    return ink;
+}
+
+class UpdateAndSave : public ::testing::Test {
+protected:
+    // One engine for the whole suite, loaded from a folder of its own with
+    // the simulated driver and a board file beside it.
+    static void SetUpTestSuite() {
+        scratch_ = new e2e::ScratchDir();
+        ASSERT_TRUE(scratch_->ok());
+        ASSERT_TRUE(CopyFileA((e2e::ProgramDir() + kEngineFile).c_str(), scratch_->File(kEngineFile).c_str(), FALSE));
+        ASSERT_TRUE(CopyFileA((e2e::ProgramDir() + kDriverFile).c_str(), scratch_->File(kDriverFile).c_str(), FALSE));
+        std::ofstream board(scratch_->File("flashsim.ini"), std::ios::binary);
+        // An Award board with phases long enough to be seen by a poller.
+        board << "[Flash]\r\nFlashSize=0x100000\r\nContent=flash.bin\r\n"
+              << "[Bios]\r\nBiosType=1\r\nBiosPartNumber=6A69VN01\r\n"
+              << "[Timing]\r\nPhaseMillis=150\r\n"
+              << "[Journal]\r\nPath=flashsim.log\r\n";
+        board.close();
+        engine_ = LoadLibraryA(scratch_->File(kEngineFile).c_str());
+        ASSERT_NE(engine_, nullptr) << "the engine did not start on the simulated board";
+    }
+    static void TearDownTestSuite() {
+        if (engine_ != nullptr) FreeLibrary(engine_);
+        engine_ = nullptr;
+        delete scratch_;
+        scratch_ = nullptr;
+    }
+
+    void SetUp() override { ASSERT_NE(engine_, nullptr); }
+
+    static std::string Part() { return ReadAll(scratch_->File("flash.bin")); }
+
+    static e2e::ScratchDir* scratch_;
+    static HMODULE engine_;
+};
+
+e2e::ScratchDir* UpdateAndSave::scratch_ = nullptr;
+HMODULE UpdateAndSave::engine_ = nullptr;
+
+TEST_F(UpdateAndSave, AnImagePickedInTheOpenDialogIsConfirmedWrittenAndTheRestartPostponed) {
+    const std::string image_path = scratch_->File("board-f7.bin");
+    const e2e::ProgramRun made = e2e::RunProgram(
+        "\"" + e2e::ProgramDir() + "vossel-mkimage.exe\" award --size 1M --part 6A69VN01 --filler 0x5A -o \"" +
+            image_path + "\"",
+        60000);
+    ASSERT_TRUE(made.finished && made.exit_code == 0) << made.output;
+    const std::string image = ReadAll(image_path);
+    ASSERT_EQ(image.size(), 0x100000u);
+    ASSERT_NE(Part(), image);
+
+    auto flash_bios = Bind<FlashBiosFn>(engine_, "FlashBIOS");
+    auto progress = Bind<ProgressFn>(engine_, "Get_Progress_Status");
+    ASSERT_NE(flash_bios, nullptr);
+    ASSERT_NE(progress, nullptr);
+    PhasePoller poller(progress);
+    EngineCall update([&] { return flash_bios(1, "c:\\NoFile", 1, 0, 0); });
+    ASSERT_TRUE(update.started());
+
+    // The open-file dialog, with no owner window.
+    HWND open = WaitForDialog("Open");
+    ASSERT_NE(open, nullptr) << "no open-file dialog came up";
+    EXPECT_EQ(GetWindow(open, GW_OWNER), nullptr);
+    HWND name_box = FileNameBox(open);
+    ASSERT_NE(name_box, nullptr) << Describe(open);
+    ASSERT_TRUE(robot::SetControlText(name_box, image_path));
+    Repaint(open);
+    EXPECT_TRUE(robot::SaveScreenshot(open, robot::ScreenshotPath("e2e_open_dialog.png")));
+    ASSERT_TRUE(robot::PressButton(open, "&Open")) << Describe(open);
+
+    // The last question before the write: the red warning and OK.
+    HWND confirm = WaitForDialog("Message");
+    ASSERT_NE(confirm, nullptr) << "CMSG2 did not come up";
+    robot::WindowInfo info;
+    ASSERT_TRUE(robot::ReadWindow(confirm, &info));
+    EXPECT_EQ(info.ButtonTexts(), (std::vector<std::string>{"OK", "Cancel"}));
+    EXPECT_EQ(info.owner, nullptr);
+    Repaint(confirm);
+    const InkCount ink = CountInk(confirm);
+    EXPECT_GT(ink.red, 100u) << "the warning lines are painted red";
+    EXPECT_GT(ink.black, 50u) << "the question is painted black";
+    EXPECT_TRUE(robot::SaveScreenshot(confirm, robot::ScreenshotPath("e2e_cmsg2_confirm.png")));
+    ASSERT_TRUE(robot::PressButton(confirm, "OK"));
+
+    // After the write, the offer to restart: postponed.
+    ASSERT_TRUE(WaitUntilGone(confirm)) << "CMSG2 did not close";
+    HWND restart = WaitForDialog("Message");
+    ASSERT_NE(restart, nullptr) << "CMSG1 did not come up";
+    ASSERT_TRUE(robot::ReadWindow(restart, &info));
+    ASSERT_EQ(info.ButtonTexts(), (std::vector<std::string>{"Restart Now", "Restart Later"}));
+    Repaint(restart);
+    EXPECT_GT(CountInk(restart).black, 100u) << "the restart text is painted";
+    EXPECT_TRUE(robot::SaveScreenshot(restart, robot::ScreenshotPath("e2e_cmsg1_restart.png")));
+    ASSERT_TRUE(robot::PressButton(restart, "Restart Later"));
+
+    ASSERT_TRUE(update.Finished(kFinishTimeoutMs));
+    const std::vector<int> phases = poller.Stop();
+    EXPECT_EQ(update.result(), 1);
+    EXPECT_EQ(Part(), image) << "the part holds exactly the image";
+    // The driver's three write phases, in order, among what the poller saw.
+    std::vector<int> write_phases;
+    for (int status : phases) {
+        if (status == kStatusErasing || status == kStatusWriting || status == kStatusVerifying) {
+            write_phases.push_back(status);
+        }
+    }
+    EXPECT_EQ(write_phases, (std::vector<int>{kStatusErasing, kStatusWriting, kStatusVerifying}));
+    int status = -1, percent = -1, busy = -1;
+    progress(&status, &percent, &busy);
+    EXPECT_EQ(busy, 0);
+}
+
+TEST_F(UpdateAndSave, TheFlashSavedThroughTheSaveDialogEqualsThePart) {
+    auto save_bios = Bind<SaveBiosFn>(engine_, "SaveBIOS");
+    ASSERT_NE(save_bios, nullptr);
+    const std::string target = scratch_->File("backup-before-update.bin");
+    EngineCall save([&] { return save_bios(0, nullptr); });
+    ASSERT_TRUE(save.started());
+
+    // The system's own title of its save dialog.
+    HWND dialog = WaitForDialog("Save");
+    ASSERT_NE(dialog, nullptr) << "no save dialog came up";
+    EXPECT_EQ(GetWindow(dialog, GW_OWNER), nullptr);
+    HWND name_box = FileNameBox(dialog);
+    ASSERT_NE(name_box, nullptr) << Describe(dialog);
+    ASSERT_TRUE(robot::SetControlText(name_box, target));
+    Repaint(dialog);
+    EXPECT_TRUE(robot::SaveScreenshot(dialog, robot::ScreenshotPath("e2e_save_dialog.png")));
+    ASSERT_TRUE(robot::PressButton(dialog, "&Save")) << Describe(dialog);
+
+    HWND done = WaitForDialog("Message");
+    ASSERT_NE(done, nullptr) << "no completion message";
+    robot::WindowInfo info;
+    ASSERT_TRUE(robot::ReadWindow(done, &info));
+    EXPECT_EQ(info.StaticTexts(), std::vector<std::string>{"BIOS save completed !"});
+    Repaint(done);
+    EXPECT_TRUE(robot::SaveScreenshot(done, robot::ScreenshotPath("e2e_save_completed.png")));
+    ASSERT_TRUE(robot::PressButton(done, "OK"));
+
+    ASSERT_TRUE(save.Finished(kFinishTimeoutMs));
+    EXPECT_EQ(save.result(), 1);
+    const std::string part = Part();
+    ASSERT_EQ(part.size(), 0x100000u);
+    EXPECT_EQ(ReadAll(target), part);
+}
+
+}  // namespace
