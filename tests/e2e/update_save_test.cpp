@@ -172,6 +172,21 @@ InkCount CountInk(HWND window) {
     return ink;
 }
 
+// In the file dialog titled caption, with no owner window: types path into
+// the file name box, photographs the dialog and presses button.
+void ChooseFile(const std::string& caption, const std::string& path, const std::string& button,
+                const std::string& screenshot) {
+    HWND dialog = WaitForDialog(caption);
+    ASSERT_NE(dialog, nullptr) << "no file dialog \"" << caption << "\" came up";
+    EXPECT_EQ(GetWindow(dialog, GW_OWNER), nullptr);
+    HWND name_box = FileNameBox(dialog);
+    ASSERT_NE(name_box, nullptr) << Describe(dialog);
+    ASSERT_TRUE(robot::SetControlText(name_box, path));
+    Repaint(dialog);
+    EXPECT_TRUE(robot::SaveScreenshot(dialog, robot::ScreenshotPath(screenshot)));
+    ASSERT_TRUE(robot::PressButton(dialog, button)) << Describe(dialog);
+}
+
 class UpdateAndSave : public ::testing::Test {
 protected:
     // One engine for the whole suite, loaded from a folder of its own with
@@ -228,16 +243,8 @@ TEST_F(UpdateAndSave, AnImagePickedInTheOpenDialogIsConfirmedWrittenAndTheRestar
     EngineCall update([&] { return flash_bios(1, "c:\\NoFile", 1, 0, 0); });
     ASSERT_TRUE(update.started());
 
-    // The open-file dialog, with no owner window.
-    HWND open = WaitForDialog("Open");
-    ASSERT_NE(open, nullptr) << "no open-file dialog came up";
-    EXPECT_EQ(GetWindow(open, GW_OWNER), nullptr);
-    HWND name_box = FileNameBox(open);
-    ASSERT_NE(name_box, nullptr) << Describe(open);
-    ASSERT_TRUE(robot::SetControlText(name_box, image_path));
-    Repaint(open);
-    EXPECT_TRUE(robot::SaveScreenshot(open, robot::ScreenshotPath("e2e_open_dialog.png")));
-    ASSERT_TRUE(robot::PressButton(open, "&Open")) << Describe(open);
+    // The open-file dialog, with the system's own title.
+    ASSERT_NO_FATAL_FAILURE(ChooseFile("Open", image_path, "&Open", "e2e_open_dialog.png"));
 
     // The last question before the write: the red warning and OK.
     HWND confirm = WaitForDialog("Message");
@@ -288,16 +295,7 @@ TEST_F(UpdateAndSave, TheFlashSavedThroughTheSaveDialogEqualsThePart) {
     EngineCall save([&] { return save_bios(0, nullptr); });
     ASSERT_TRUE(save.started());
 
-    // The system's own title of its save dialog.
-    HWND dialog = WaitForDialog("Save");
-    ASSERT_NE(dialog, nullptr) << "no save dialog came up";
-    EXPECT_EQ(GetWindow(dialog, GW_OWNER), nullptr);
-    HWND name_box = FileNameBox(dialog);
-    ASSERT_NE(name_box, nullptr) << Describe(dialog);
-    ASSERT_TRUE(robot::SetControlText(name_box, target));
-    Repaint(dialog);
-    EXPECT_TRUE(robot::SaveScreenshot(dialog, robot::ScreenshotPath("e2e_save_dialog.png")));
-    ASSERT_TRUE(robot::PressButton(dialog, "&Save")) << Describe(dialog);
+    ASSERT_NO_FATAL_FAILURE(ChooseFile("Save", target, "&Save", "e2e_save_dialog.png"));
 
     HWND done = WaitForDialog("Message");
     ASSERT_NE(done, nullptr) << "no completion message";

@@ -110,12 +110,6 @@ protected:
     static int Success(Way way) { return way == Way::kSilent ? kSaveExWritten : 1; }
     static int Failure(Way way, int silentCode) { return way == Way::kSilent ? silentCode : 0; }
 
-    std::vector<std::string> Texts() const {
-        std::vector<std::string> texts;
-        for (const RecordedMessageBox& box : boxes_.Shown()) texts.push_back(box.text);
-        return texts;
-    }
-
     long hide_file_ext_ = -1;
 };
 
@@ -161,7 +155,7 @@ TEST_F(BiosSave, EachWayOfSavingEndsWithItsResultAndMessage) {
             std::vector<std::string> expected;
             if (c.write_failed_message) expected.push_back(kWriteFailed);
             if (c.saved && way == Way::kDialog) expected.push_back(kSaveCompleted);
-            EXPECT_EQ(Texts(), expected);
+            EXPECT_EQ(boxes_.Texts(), expected);
             if (c.saved && way == Way::kDialog) {
                 EXPECT_EQ(boxes_.Shown()[0].caption, "Message");
                 EXPECT_EQ(boxes_.Shown()[0].icon, UINT(MB_ICONINFORMATION));
@@ -261,7 +255,7 @@ TEST_F(BiosSave, TargetPathsUpTo259CharactersAreSavedAndLongerOnesRefused) {
                 continue;
             }
             EXPECT_EQ(Save(way, path), 0);
-            ASSERT_EQ(Texts(), std::vector<std::string>{kPathUnusable});
+            ASSERT_EQ(boxes_.Texts(), std::vector<std::string>{kPathUnusable});
             EXPECT_EQ(boxes_.Shown()[0].icon, UINT(MB_ICONERROR));
             EXPECT_EQ(Calls({"W_Flash_Read"}), std::vector<std::string>{}) << "refused before the part is read";
             EXPECT_EQ(Engine.Busy.load(), 0);
@@ -282,7 +276,7 @@ TEST_F(BiosSave, TargetPathsUpTo259CharactersAreSavedAndLongerOnesRefused) {
     // No path at all.
     ClearRecords();
     EXPECT_EQ(SaveBIOS(1, nullptr), 0);
-    EXPECT_EQ(Texts(), std::vector<std::string>{kPathUnusable});
+    EXPECT_EQ(boxes_.Texts(), std::vector<std::string>{kPathUnusable});
     EXPECT_EQ(SaveBIOS(1, ""), 0);
     EXPECT_EQ(SaveBiosEx(0, nullptr), kSaveExWriteFailed);
 }
@@ -316,7 +310,7 @@ TEST_F(BiosSave, AFullDiskKeepsTheOlderBackupAndLeavesNoPartialImage) {
             SCOPED_TRACE(std::string(Name(way)) + " to " + target);
             StartBoard(k512K, 1, "6A69VN01");
             EXPECT_EQ(Save(way, target), Failure(way, kSaveExWriteFailed));
-            ASSERT_EQ(Texts(), std::vector<std::string>{kWriteFailed});
+            ASSERT_EQ(boxes_.Texts(), std::vector<std::string>{kWriteFailed});
             EXPECT_EQ(boxes_.Shown()[0].caption, "Error");
             EXPECT_EQ(boxes_.Shown()[0].icon, UINT(MB_ICONERROR));
             EXPECT_EQ(ReadFileBytes(backup), older);
@@ -339,7 +333,7 @@ TEST_F(BiosSave, AReadOnlyFolderTakesNoFileAndKeepsItsOwn) {
             SCOPED_TRACE(std::string(Name(way)) + " to " + target);
             StartBoard(k512K, 1, "6A69VN01");
             EXPECT_EQ(Save(way, target), Failure(way, kSaveExWriteFailed));
-            EXPECT_EQ(Texts(), std::vector<std::string>{}) << "a file that cannot be created has no message";
+            EXPECT_EQ(boxes_.Texts(), std::vector<std::string>{}) << "a file that cannot be created has no message";
             EXPECT_EQ(ReadFileBytes(existing), older);
             EXPECT_EQ(FolderNames(folder), names);
             EXPECT_EQ(Engine.Busy.load(), 0);

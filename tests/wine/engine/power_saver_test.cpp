@@ -47,9 +47,7 @@ TEST_F(PowerSaver, CheckEnlAsksBeforeItEndsARunningPowerSaver) {
         boxes_.Answer({c.answer});
         EXPECT_EQ(Check_ENL(), c.result);
         const std::vector<RecordedMessageBox> shown = boxes_.Shown();
-        std::vector<std::string> texts;
-        for (const RecordedMessageBox& box : shown) texts.push_back(box.text);
-        EXPECT_EQ(texts, c.boxes);
+        EXPECT_EQ(boxes_.Texts(), c.boxes);
         if (!shown.empty()) {
             EXPECT_EQ(shown.back().caption, c.caption);
             EXPECT_EQ(shown.back().buttons | shown.back().icon, c.buttons_icon);

@@ -273,8 +273,7 @@ TEST_F(UpdateFlow, AwardImageOnADualBiosUefiBoardGoesToBothPartsWhateverTheSwitc
         EXPECT_EQ(g_switch_requests, c.requests);
         EXPECT_EQ(Part(), image);
         EXPECT_EQ(BackupPart(), c.backup_written ? image : OldBackupPart());
-        std::vector<std::string> texts;
-        for (const RecordedMessageBox& box : boxes_.Shown()) texts.push_back(box.text);
+        const std::vector<std::string> texts = boxes_.Texts();
         std::vector<std::string> expected;
         if (c.message != nullptr) expected.push_back(c.message);
         expected.push_back(kRebootNotice);
@@ -421,8 +420,7 @@ TEST_F(UpdateFlow, AFailingDriverFunctionEndsTheUpdateWithTheBoardAsItWas) {
         if (c.series != nullptr) WritePnIni(c.board_part, c.series);
         const int mode = Engine.BoardMode;
         EXPECT_EQ(Update(kSourceGivenFile, LayImage(c.image)), c.result);
-        std::vector<std::string> texts;
-        for (const RecordedMessageBox& box : boxes_.Shown()) texts.push_back(box.text);
+        const std::vector<std::string> texts = boxes_.Texts();
         EXPECT_EQ(texts, c.message ? std::vector<std::string>{c.message} : std::vector<std::string>{});
         EXPECT_EQ(Part(), c.written ? Bytes(c.image) : OldPart());
         EXPECT_FLOW_IDLE(mode);
@@ -493,8 +491,7 @@ TEST_F(UpdateFlow, ImagesInMemoryAreTakenOnlyWhole) {
         SCOPED_TRACE(c.name);
         StartBoard(k1M, 1, "6A69VN01");
         EXPECT_EQ(FlashBIOS(kSourceMemory, reinterpret_cast<const char*>(c.data), 1, 0, c.length), c.result);
-        std::vector<std::string> texts;
-        for (const RecordedMessageBox& box : boxes_.Shown()) texts.push_back(box.text);
+        const std::vector<std::string> texts = boxes_.Texts();
         EXPECT_EQ(texts, c.message ? std::vector<std::string>{c.message} : std::vector<std::string>{});
         EXPECT_EQ(Part(), c.result == 1 ? Bytes(image) : OldPart());
         EXPECT_TRUE(dialogs_.Dialogs().empty());
@@ -558,8 +555,7 @@ TEST_F(UpdateFlow, UpdatesAndSavesStartedWhileAWriteRunsAreTurnedAway) {
     EXPECT_EQ(Part(), image);
     EXPECT_EQ(Calls({"W_Flash_Write", "W_Flash_Read"}).size(), 1u) << "one driver call in all";
     EXPECT_TRUE(ReadFileBytes(temp_.File("saved.bin")).empty());
-    std::vector<std::string> texts;
-    for (const RecordedMessageBox& box : boxes_.Shown()) texts.push_back(box.text);
+    const std::vector<std::string> texts = boxes_.Texts();
     EXPECT_EQ(texts, std::vector<std::string>(3, kOperationRunning)) << "SaveBiosEx answers with its code only";
     EXPECT_EQ(Engine.Busy.load(), 0);
 

@@ -39,6 +39,13 @@ std::vector<RecordedMessageBox> ScriptedMessageBoxes::Shown() const {
     return shown_;
 }
 
+std::vector<std::string> ScriptedMessageBoxes::Texts() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<std::string> texts;
+    for (const RecordedMessageBox& box : shown_) texts.push_back(box.text);
+    return texts;
+}
+
 void ScriptedMessageBoxes::Clear() {
     std::lock_guard<std::mutex> lock(mutex_);
     shown_.clear();

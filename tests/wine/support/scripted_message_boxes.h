@@ -31,6 +31,8 @@ public:
     void Answer(std::initializer_list<int> answers);
 
     std::vector<RecordedMessageBox> Shown() const;
+    // The texts of the boxes shown, in order.
+    std::vector<std::string> Texts() const;
     void Clear();
 
 private:
