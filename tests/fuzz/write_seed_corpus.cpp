@@ -1,6 +1,6 @@
 // Writes the fuzz targets' starting corpora: image recipes (from a fixed
 // seed) that reach a found descriptor, a verified volume without one, or a
-// failing walk, a few placement inputs and some marked texts.
+// failing walk, a few placement inputs, some marked texts and catalogues.
 // Usage: write_seed_corpus <dir>
 #include <cstdio>
 #include <cstdlib>
@@ -34,7 +34,8 @@ int main(int argc, char** argv) {
     const fs::path verify = root / "fuzz_verify_volume";
     const fs::path placement = root / "fuzz_image_placement";
     const fs::path marked = root / "fuzz_marked_text";
-    for (const fs::path& dir : {search, verify, placement, marked}) {
+    const fs::path catalogue = root / "fuzz_catalogue";
+    for (const fs::path& dir : {search, verify, placement, marked, catalogue}) {
         fs::create_directories(dir);
     }
 
@@ -87,6 +88,27 @@ int main(int argc, char** argv) {
     WriteSeed(marked, "unclosed", text("ok\n##\n#open"));
     WriteSeed(marked, "fullLine", text(std::string(254, 'y') + "\n" + std::string(253, 'z') + "#ab#\n"));
     WriteSeed(marked, "overlongLine", text(std::string(250, 'x') + "#abcdefghij#tail\n" + std::string(300, 'w')));
+
+    // Catalogues: the model selection, the site selection, where the part
+    // number comes from, then one INI text for config.ini and bios.ini.
+    const auto ini = [](uint8_t model, uint8_t site, uint8_t partFromText, const std::string& s) {
+        std::vector<uint8_t> bytes = {model, site, partFromText};
+        bytes.insert(bytes.end(), s.begin(), s.end());
+        return bytes;
+    };
+    WriteSeed(catalogue, "secondNumbering",
+              ini(1, 1, 0,
+                  "[SERVER]\n0=Main\n1=Mirror\nDefault=1\n[1]\nAddress=ftp.mirror.example\nDirectory=/bios\n"
+                  "[8IK1100X]\nNAME=8IK1100\nFLAG=1\nNEW0=8IK1100 F5\nNEW1=8IK1100 F6\nFC1=2\nINFO10=Note\n"));
+    WriteSeed(catalogue, "warning",
+              ini(0xFF, 0, 1,
+                  "[8ik1100x]\n0=rev 1.0 F3\nWARN0=2.35\nWMSG00=#Update# first\nWMSG01=then retry\n"
+                  "WMSG0TITLE=Newer tool\nINFO-10=none\n[SERVER]\n0=Only\n[0]\nAddress=" +
+                      std::string(30, 'a') + "\n"));
+    WriteSeed(catalogue, "collidingKeys",
+              ini(11, 0xFF, 0,
+                  "[8IK1100X]\n0=a\n1=b\n2=c\n3=d\n4=e\n5=f\n6=g\n7=h\n8=i\n9=j\n10=k\n11=l F9\nWARN11=9\n"
+                  "WMSG110=shared\nWMSG111=next\nFC11=1e999\n"));
 
     std::printf("seeds: %d with a descriptor, %d with a verified volume only\n", found, verifiedOnly);
     return found > 0 && verifiedOnly > 0 ? 0 : 1;
