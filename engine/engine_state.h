@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "catalogue.h"
 #include "driver_table.h"
 #include "records.h"
 
@@ -30,6 +31,10 @@ struct EngineState {
     std::atomic<int32_t> OwnProgress{0};
     int32_t AwardFound = 0;
     std::atomic<uint8_t> DownloadStatus{0};
+    // What the model dialog left for the download of an update from a server.
+    vossel::ModelSelection Model;
+    // The built-in server on which BiosUpdateCheck last found a newer BIOS.
+    char CurrentServer[30] = {};
     // An update or a save holds the flash part and the board mode from its
     // start to its end; a second one started meanwhile is turned away.
     std::atomic<bool> OperationRunning{false};

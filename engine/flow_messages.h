@@ -34,4 +34,15 @@ inline constexpr CheckMessage kMsgSavePathUnusable = {
     "The path of the file cannot be used !\nA path must have 1 to 259 characters of the system's code page.",
     "Error", kIconError};
 
+// The update from a server. Formats take the directory or file name, then the
+// host; caption kFtpErrorCaption, no icon.
+inline constexpr char kFtpErrorCaption[] = "ERROR";
+inline constexpr char kMsgDirectoryMissingFormat[] = "Cann't find \"%s\" directory in \"%s\" ftp server";
+inline constexpr char kMsgCatalogueMissingFormat[] = "Cann't get \"%s\" file in selected Zorvik server";
+inline constexpr char kMsgImageMissingFormat[] = "Cann't get \"%s\" file in \"%s\" Zorvik server";
+inline constexpr char kMsgDownloadFailedFormat[] =
+    "The download of \"%s\" from \"%s\" Zorvik server broke off.\nNothing was written. Please try again.";
+inline constexpr char kMsgDownloadTooLongFormat[] =
+    "The file \"%s\" on \"%s\" Zorvik server is longer than any BIOS of this board.\nNothing was written.";
+
 }  // namespace vossel

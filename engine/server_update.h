@@ -1,8 +1,9 @@
 // The server branch of the update: picks a site and a model, downloads the
-// image beside the engine and names it in imagePath. On failure it has shown
-// its message and returns false.
+// model's image, checks its byte sum, saves it beside the engine and names the
+// file in imagePath. On failure it has shown its message and returns false.
 #pragma once
 
-#include <cstddef>
+#include "image_loading.h"
+#include "update_flow.h"
 
-bool ObtainImageFromServer(char* imagePath, size_t capacity);
+bool ObtainImageFromServer(ImageBuffer& buffer, char (&imagePath)[kImagePathSize]);

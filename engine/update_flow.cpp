@@ -45,10 +45,10 @@ bool TakeImagePath(const char* path, char (&imagePath)[kImagePathSize]) {
 
 // The image's file for the file sources, in imagePath. False (message shown
 // where one is due) when there is none.
-bool ObtainImageFile(int source, const char* path, char (&imagePath)[kImagePathSize]) {
+bool ObtainImageFile(int source, const char* path, ImageBuffer& buffer, char (&imagePath)[kImagePathSize]) {
     switch (source) {
     case kSourceServer:
-        return ObtainImageFromServer(imagePath, sizeof imagePath);
+        return ObtainImageFromServer(buffer, imagePath);
     case kSourcePickedFile: {
         CFileDialog dialog(TRUE, nullptr, nullptr, kOpenFileFlags, kOpenFileFilter, nullptr, 0, TRUE);
         if (dialog.DoModal() != IDOK) return false;
@@ -162,7 +162,7 @@ int RunUpdate(UpdatePath path, int source, const char* sourcePath, int keepDmi, 
         if (!PlaceImageInMemory(path, reinterpret_cast<const uint8_t*>(sourcePath), imageLength, buffer)) return 0;
     } else {
         char image_path[kImagePathSize] = {};
-        if (!ObtainImageFile(source, sourcePath, image_path)) return 0;
+        if (!ObtainImageFile(source, sourcePath, buffer, image_path)) return 0;
         if (!PlaceImageFile(path, image_path, buffer)) return 0;
     }
 

@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 class CWinApp {
 public:
     explicit CWinApp(const char* appName = nullptr);
@@ -32,3 +34,12 @@ private:
 
 CWinApp* AfxGetApp();
 HINSTANCE AfxGetInstanceHandle();
+
+// The application's name for message box captions: the application object's
+// m_pszAppName, or without one the file name (without extension) of the
+// module that holds the framework code.
+std::string AfxGetAppName();
+
+// The framework's application message box: the application's name as the
+// caption, no owner window; an OK box without an icon gets the warning icon.
+int AfxMessageBox(const char* text, UINT type = MB_OK);

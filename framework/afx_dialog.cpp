@@ -5,6 +5,7 @@
 namespace {
 
 std::atomic<DialogHandler> g_dialog_handler{nullptr};
+constexpr int kMaxScriptRounds = 1000;
 
 }  // namespace
 
@@ -25,7 +26,16 @@ CDialog::~CDialog() = default;
 
 INT_PTR CDialog::DoModal() {
     if (DialogHandler handler = g_dialog_handler.load()) {
-        return handler(DialogRequest{template_id_, parent_, ScriptCaption(), ScriptText()});
+        INT_PTR result = IDCANCEL;
+        if (!ScriptStart(&result)) return result;
+        // A script that keeps a dialog open for ever ends with Cancel.
+        for (int round = 0; round < kMaxScriptRounds; ++round) {
+            const DialogAnswer answer =
+                handler(DialogRequest{template_id_, parent_, ScriptCaption(), ScriptText(), ScriptItems(),
+                                      ScriptSelection()});
+            if (ScriptAnswer(answer, &result)) return result;
+        }
+        return IDCANCEL;
     }
     return DialogBoxParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(template_id_), parent_, DialogProc,
                            reinterpret_cast<LPARAM>(this));
@@ -34,6 +44,18 @@ INT_PTR CDialog::DoModal() {
 std::string CDialog::ScriptCaption() const { return std::string(); }
 
 std::string CDialog::ScriptText() const { return std::string(); }
+
+bool CDialog::ScriptStart(INT_PTR*) { return true; }
+
+std::vector<std::string> CDialog::ScriptItems() const { return {}; }
+
+int CDialog::ScriptSelection() const { return -1; }
+
+bool CDialog::ScriptAnswer(const DialogAnswer& answer, INT_PTR* result) {
+    if (answer.selectionCancel) return false;
+    *result = answer.button;
+    return true;
+}
 
 BOOL CDialog::OnInitDialog() { return TRUE; }
 

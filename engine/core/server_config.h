@@ -37,13 +37,10 @@ struct ServerSite {
 };
 static_assert(sizeof(ServerSite) == 4 * kServerFieldSize, "ServerSite is four 30-byte texts");
 
-// The servers the unattended update check tries, in this order, each with the
-// directory kBuiltInServerDirectory and an empty user name and password.
-// Choice: the maker's five host names; every one fits its 30-byte field.
+// The unattended update check tries kBuiltInServerCount servers of the
+// engine's own (the build names them), each with the directory
+// kBuiltInServerDirectory and an empty user name and password.
 inline constexpr size_t kBuiltInServerCount = 5;
-inline constexpr char kBuiltInServers[kBuiltInServerCount][kServerFieldSize] = {
-    "ftp.zorvik.com", "ftp1.zorvik.com", "ftp2.zorvik.com", "ftp.zorvik.com.tw", "ftp.zorvik.de",
-};
 inline constexpr char kBuiltInServerDirectory[kServerFieldSize] = "//BIOS";
 
 // What the site dialog shows when it starts.

@@ -21,7 +21,17 @@ ScriptedDialogs::~ScriptedDialogs() {
 
 void ScriptedDialogs::Answer(std::initializer_list<INT_PTR> answers) {
     std::lock_guard<std::mutex> lock(mutex_);
-    answers_.insert(answers_.end(), answers.begin(), answers.end());
+    for (INT_PTR button : answers) answers_.push_back(DialogAnswer{button, kKeepSelection, false});
+}
+
+void ScriptedDialogs::Select(int selection, INT_PTR button) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    answers_.push_back(DialogAnswer{button, selection, false});
+}
+
+void ScriptedDialogs::SelectionCancel(int selection) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    answers_.push_back(DialogAnswer{IDCANCEL, selection, true});
 }
 
 void ScriptedDialogs::Choose(const std::string& path) {
@@ -65,12 +75,12 @@ void ScriptedDialogs::Clear() {
     probe_ = nullptr;
 }
 
-INT_PTR ScriptedDialogs::HandleDialog(const DialogRequest& request) {
+DialogAnswer ScriptedDialogs::HandleDialog(const DialogRequest& request) {
     ScriptedDialogs* self = g_active;
     std::lock_guard<std::mutex> lock(self->mutex_);
     self->dialogs_.push_back(request);
-    if (self->answers_.empty()) return IDCANCEL;
-    const INT_PTR answer = self->answers_.front();
+    if (self->answers_.empty()) return DialogAnswer{IDCANCEL, kKeepSelection, false};
+    const DialogAnswer answer = self->answers_.front();
     self->answers_.pop_front();
     return answer;
 }

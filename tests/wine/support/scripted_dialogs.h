@@ -24,8 +24,13 @@ public:
     ScriptedDialogs(const ScriptedDialogs&) = delete;
     ScriptedDialogs& operator=(const ScriptedDialogs&) = delete;
 
-    // The answers of the next template dialogs, in order (IDOK, IDCANCEL).
+    // The answers of the next template dialogs, in order (IDOK, IDCANCEL),
+    // with a list's selection as the dialog has it.
     void Answer(std::initializer_list<INT_PTR> answers);
+    // The next answer: button pressed with that list selection, or the list's
+    // selection-cancel notification (the dialog stays open).
+    void Select(int selection, INT_PTR button);
+    void SelectionCancel(int selection);
     // The next file dialog returns IDOK with path; Cancel() makes it IDCANCEL.
     void Choose(const std::string& path);
     void CancelFileDialog();
@@ -44,11 +49,11 @@ private:
         INT_PTR result;
         std::string path;
     };
-    static INT_PTR HandleDialog(const DialogRequest& request);
+    static DialogAnswer HandleDialog(const DialogRequest& request);
     static INT_PTR HandleFileDialog(const FileDialogRequest& request, std::string* path);
 
     mutable std::mutex mutex_;
-    std::deque<INT_PTR> answers_;
+    std::deque<DialogAnswer> answers_;
     std::deque<FileAnswer> file_answers_;
     std::function<void()> probe_;
     std::vector<DialogRequest> dialogs_;

@@ -1,0 +1,97 @@
+#include "afx_internet.h"
+
+#include <vector>
+
+#include "afx_app.h"
+
+namespace {
+
+constexpr char kNoErrorText[] = "IDS_EXCEPTION";
+
+void CloseInternetHandle(HINTERNET* handle) {
+    if (*handle != nullptr) InternetCloseHandle(*handle);
+    *handle = nullptr;
+}
+
+}  // namespace
+
+bool CInternetException::GetErrorMessage(std::string* text) const {
+    if (m_dwError == ERROR_INTERNET_EXTENDED_ERROR) {
+        DWORD code = 0;
+        DWORD length = 0;
+        InternetGetLastResponseInfoA(&code, nullptr, &length);
+        if (length > 0) {
+            std::string response(length + 1, '\0');
+            if (InternetGetLastResponseInfoA(&code, &response[0], &length) && length > 0) {
+                response.resize(length);
+                *text = response;
+                return true;
+            }
+        }
+    }
+    char* message = nullptr;
+    const DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_IGNORE_INSERTS,
+        GetModuleHandleA("wininet.dll"), m_dwError, 0, reinterpret_cast<char*>(&message), 0, nullptr);
+    if (length == 0 || message == nullptr) return false;
+    *text = std::string(message, length);
+    LocalFree(message);
+    return true;
+}
+
+int CInternetException::ReportError(UINT type) const {
+    std::string text;
+    if (!GetErrorMessage(&text) || text.empty()) text = kNoErrorText;
+    return AfxMessageBox(text.c_str(), type);
+}
+
+CInternetSession::CInternetSession(const char* agent, DWORD_PTR context, DWORD accessType, const char* proxy,
+                                   const char* proxyBypass, DWORD flags)
+    : context_(context) {
+    session_ = InternetOpenA(agent, accessType, proxy, proxyBypass, flags);
+}
+
+CInternetSession::~CInternetSession() { Close(); }
+
+void CInternetSession::Close() { CloseInternetHandle(&session_); }
+
+std::unique_ptr<CFtpConnection> CInternetSession::GetFtpConnection(const char* server, const char* userName,
+                                                                   const char* password, INTERNET_PORT port,
+                                                                   BOOL passive) {
+    if (session_ == nullptr) throw CInternetException(GetLastError());
+    HINTERNET connection = InternetConnectA(session_, server, port, userName, password, INTERNET_SERVICE_FTP,
+                                            passive ? INTERNET_FLAG_PASSIVE : 0, context_);
+    if (connection == nullptr) throw CInternetException(GetLastError());
+    return std::make_unique<CFtpConnection>(connection, context_);
+}
+
+CFtpConnection::~CFtpConnection() { Close(); }
+
+void CFtpConnection::Close() { CloseInternetHandle(&connection_); }
+
+BOOL CFtpConnection::SetCurrentDirectory(const char* directory) {
+    return connection_ != nullptr && FtpSetCurrentDirectoryA(connection_, directory);
+}
+
+BOOL CFtpConnection::GetFile(const char* remoteFile, const char* localFile, BOOL failIfExists, DWORD attributes,
+                             DWORD flags) {
+    return connection_ != nullptr &&
+           FtpGetFileA(connection_, remoteFile, localFile, failIfExists, attributes, flags, context_);
+}
+
+std::unique_ptr<CInternetFile> CFtpConnection::OpenFile(const char* fileName, DWORD access, DWORD flags) {
+    if (connection_ == nullptr) return nullptr;
+    HINTERNET file = FtpOpenFileA(connection_, fileName, access, flags, context_);
+    if (file == nullptr) return nullptr;
+    return std::make_unique<CInternetFile>(file);
+}
+
+CInternetFile::~CInternetFile() { Close(); }
+
+void CInternetFile::Close() { CloseInternetHandle(&file_); }
+
+UINT CInternetFile::Read(void* buffer, UINT count) {
+    DWORD read = 0;
+    if (file_ == nullptr || !InternetReadFile(file_, buffer, count, &read)) throw CInternetException(GetLastError());
+    return read;
+}

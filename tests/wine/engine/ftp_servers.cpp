@@ -1,0 +1,95 @@
+#include "ftp_servers.h"
+
+#include <windows.h>
+
+#include <cctype>
+#include <cstdlib>
+
+#include "board_file.h"
+#include "temp_dir.h"
+
+namespace {
+
+std::string Upper(std::string text) {
+    for (char& c : text) c = char(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+void RemoveTree(const std::string& folder) {
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = data.cFileName;
+            if (name == "." || name == "..") continue;
+            const std::string path = folder + "\\" + name;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(path);
+            } else {
+                SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileA(path.c_str());
+            }
+        } while (FindNextFileA(find, &data));
+        FindClose(find);
+    }
+    RemoveDirectoryA(folder.c_str());
+}
+
+}  // namespace
+
+std::string HostPathInWine(const std::string& unixPath) {
+    std::string path = "Z:" + unixPath;
+    for (char& c : path) {
+        if (c == '/') c = '\\';
+    }
+    return path;
+}
+
+bool FtpServers::Load(std::string* problem) {
+    const char* state = std::getenv("FTP_STATEDIR");
+    if (state == nullptr || *state == '\0') {
+        *problem = "FTP_STATEDIR is not set: the engine_ftp fixture did not run";
+        return false;
+    }
+    const std::string env = HostPathInWine(std::string(state) + "/servers.env");
+    for (const std::string& line : ReadLines(env)) {
+        const size_t equals = line.find('=');
+        if (equals == std::string::npos) continue;
+        std::string value = line.substr(equals + 1);
+        if (value.size() >= 2 && (value.front() == '\'' || value.front() == '"')) value = value.substr(1, value.size() - 2);
+        values_[line.substr(0, equals)] = value;
+    }
+    if (values_.empty()) {
+        *problem = "no servers in " + env;
+        return false;
+    }
+    return true;
+}
+
+std::string FtpServers::Value(const std::string& key) const {
+    const auto found = values_.find(key);
+    return found != values_.end() ? found->second : std::string();
+}
+
+std::string FtpServers::Root(const std::string& name) const {
+    return HostPathInWine(Value(Upper(name) + "_ROOT")) + "\\";
+}
+
+std::vector<std::string> FtpServers::Log(const std::string& name) const {
+    return ReadLines(HostPathInWine(Value(Upper(name) + "_LOG")));
+}
+
+void FtpServers::ClearBiosFolder(const std::string& name) const {
+    const std::string folder = Root(name) + "BIOS";
+    RemoveTree(folder);
+    CreateDirectoryA(folder.c_str(), nullptr);
+}
+
+void FtpServers::Serve(const std::string& name, const std::string& file, const std::string& bytes) const {
+    CreateDirectoryA((Root(name) + "BIOS").c_str(), nullptr);
+    WriteFileBytes(Root(name) + "BIOS\\" + file, bytes);
+}
+
+void FtpServers::Remove(const std::string& name, const std::string& file) const {
+    DeleteFileA((Root(name) + "BIOS\\" + file).c_str());
+}
