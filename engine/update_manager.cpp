@@ -50,7 +50,6 @@ public:
 int WriteAwardImage(ImageBuffer& buffer, uint32_t length) {
     const uint32_t part = Engine.CurrentFlash.FlashSize;
     uint8_t* image = buffer.data();
-    uint32_t write_length = part;
     if (Engine.BoardMode != vossel::kBoardModeNone) {
         if (part == k1M && length == k2M) {
             Engine.BoardMode = vossel::kBoardModeEnlarged;
@@ -62,10 +61,10 @@ int WriteAwardImage(ImageBuffer& buffer, uint32_t length) {
             std::memmove(buffer.data() + k1M, buffer.data(), k1M);
             std::memset(buffer.data(), 0xFF, k1M);
             image = buffer.data() + k1M;
-            write_length = k1M;
         }
     }
     const uint32_t size = Engine.CurrentFlash.FlashSize;
+    const uint32_t write_length = Engine.BoardMode == vossel::kBoardModeUpperHalf ? k1M : size;
     // The image must fill what is written: a short download would go to the
     // part padded with zero bytes, a long one cut off.
     if (length != (Engine.BoardMode == vossel::kBoardModeUpperHalf ? k1M : size)) return kUpdateBadImage;
