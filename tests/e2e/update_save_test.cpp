@@ -14,163 +14,20 @@
 #include <vector>
 
 #include "e2e_support.h"
+#include "engine_host.h"
 #include "png_writer.h"
 #include "screen_capture.h"
 #include "window_robot.h"
 
 namespace {
 
+using namespace e2e;
+
 constexpr char kEngineFile[] = "Vossel.dll";
 constexpr char kDriverFile[] = "flash.dll";
-constexpr DWORD kWindowTimeoutMs = 60000;
-constexpr DWORD kFinishTimeoutMs = 60000;
-
-// Driver phases as Get_Progress_Status reports them.
-constexpr int kStatusWriting = 3;
-constexpr int kStatusErasing = 4;
-constexpr int kStatusVerifying = 6;
 
 using FlashBiosFn = int(__cdecl*)(int, const char*, int, int, unsigned);
 using SaveBiosFn = int(__cdecl*)(int, const char*);
-using ProgressFn = void(__cdecl*)(int*, int*, int*);
-
-template <typename Function>
-Function Bind(HMODULE module, const char* name) {
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << file.rdbuf();
-    return bytes.str();
-}
-
-// A call of the engine on a thread of its own, with a bounded wait for its end.
-class EngineCall {
-public:
-    explicit EngineCall(std::function<int()> call) : call_(std::move(call)) {
-        thread_.reset(CreateThread(nullptr, 0, &EngineCall::Run, this, 0, nullptr));
-    }
-    ~EngineCall() {
-        // A test that failed half-way leaves a dialog open: close what is
-        // left of this process's dialogs so that the call can end.
-        for (int round = 0; round < 50 && !Finished(100); ++round) {
-            for (HWND window : robot::FindWindows({std::nullopt, std::string(robot::kDialogClass),
-                                                   GetCurrentProcessId()})) {
-                robot::RequestClose(window);
-            }
-        }
-    }
-    bool started() const { return thread_ != nullptr; }
-    bool Finished(DWORD timeout_ms) { return WaitForSingleObject(thread_.get(), timeout_ms) == WAIT_OBJECT_0; }
-    int result() const { return result_; }
-
-private:
-    static DWORD WINAPI Run(void* self) {
-        auto* call = static_cast<EngineCall*>(self);
-        call->result_ = call->call_();
-        return 0;
-    }
-    std::function<int()> call_;
-    std::atomic<int> result_{-1};
-    e2e::UniqueHandle thread_;
-};
-
-// Reads Get_Progress_Status every few milliseconds until stopped; the
-// statuses seen, each run of one status once.
-class PhasePoller {
-public:
-    explicit PhasePoller(ProgressFn progress) : progress_(progress) {
-        thread_.reset(CreateThread(nullptr, 0, &PhasePoller::Run, this, 0, nullptr));
-    }
-    ~PhasePoller() { Stop(); }
-    std::vector<int> Stop() {
-        stop_ = true;
-        if (thread_) WaitForSingleObject(thread_.get(), INFINITE);
-        thread_.reset();
-        return seen_;
-    }
-
-private:
-    static DWORD WINAPI Run(void* self) {
-        auto* poller = static_cast<PhasePoller*>(self);
-        while (!poller->stop_) {
-            int status = -1, percent = -1, busy = -1;
-            poller->progress_(&status, &percent, &busy);
-            if (busy == 1 && (poller->seen_.empty() || poller->seen_.back() != status)) {
-                poller->seen_.push_back(status);
-            }
-            Sleep(2);
-        }
-        return 0;
-    }
-    ProgressFn progress_;
-    std::atomic<bool> stop_{false};
-    std::vector<int> seen_;
-    e2e::UniqueHandle thread_;
-};
-
-// The first dialog of this process with that caption, once it is there.
-HWND WaitForDialog(const std::string& caption) {
-    return robot::WaitForWindow({caption, std::string(robot::kDialogClass), GetCurrentProcessId()},
-                                kWindowTimeoutMs);
-}
-
-// Polls until window is destroyed; false when it is still there at the timeout.
-bool WaitUntilGone(HWND window) {
-    const ULONGLONG deadline = GetTickCount64() + kWindowTimeoutMs;
-    while (IsWindow(window)) {
-        if (GetTickCount64() >= deadline) return false;
-        Sleep(robot::kDefaultPollMs);
-    }
-    return true;
-}
-
-// The file name box of a file dialog: its first visible edit control.
-HWND FileNameBox(HWND dialog) {
-    for (const robot::ChildWindow& child : robot::ReadDescendants(dialog)) {
-        if (child.class_name == "Edit" && child.visible) return child.hwnd;
-    }
-    return nullptr;
-}
-
-std::string Describe(HWND dialog) {
-    std::string text;
-    for (const robot::ChildWindow& child : robot::ReadDescendants(dialog)) {
-        text += child.class_name + " #" + std::to_string(child.id) + " \"" + robot::Escape(child.text) + "\"" +
-                (child.visible ? "" : " (hidden)") + "\n";
-    }
-    return text;
-}
-
-// Has window and its children paint themselves now, so that what the screen
-// shows (and a screenshot takes) is their current state.
-void Repaint(HWND window) {
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
-}
-
-// Pixels of the window's client area (as the screen shows it) by colour.
-struct InkCount {
-    size_t red = 0;
-    size_t black = 0;
-};
-InkCount CountInk(HWND window) {
-    RECT client;
-    GetClientRect(window, &client);
-    MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&client), 2);
-    robot::RgbImage image;
-    InkCount ink;
-    if (!robot::CaptureScreenRect(client, &image)) return ink;
-    for (unsigned y = 0; y < image.height; ++y) {
-        for (unsigned x = 0; x < image.width; ++x) {
-            const uint8_t* p = image.Pixel(x, y);
-            if (p[0] > 200 && p[1] < 60 && p[2] < 60) ++ink.red;
-            if (p[0] < 60 && p[1] < 60 && p[2] < 60) ++ink.black;
-        }
-    }
-    return ink;
-}
 
 // In the file dialog titled caption, with no owner window: types path into
 // the file name box, photographs the dialog and presses button.
@@ -179,7 +36,7 @@ void ChooseFile(const std::string& caption, const std::string& path, const std::
     HWND dialog = WaitForDialog(caption);
     ASSERT_NE(dialog, nullptr) << "no file dialog \"" << caption << "\" came up";
     EXPECT_EQ(GetWindow(dialog, GW_OWNER), nullptr);
-    HWND name_box = FileNameBox(dialog);
+    HWND name_box = FindControl(dialog, "Edit");
     ASSERT_NE(name_box, nullptr) << Describe(dialog);
     ASSERT_TRUE(robot::SetControlText(name_box, path));
     Repaint(dialog);
@@ -239,7 +96,11 @@ TEST_F(UpdateAndSave, AnImagePickedInTheOpenDialogIsConfirmedWrittenAndTheRestar
     auto progress = Bind<ProgressFn>(engine_, "Get_Progress_Status");
     ASSERT_NE(flash_bios, nullptr);
     ASSERT_NE(progress, nullptr);
-    PhasePoller poller(progress);
+    ProgressPoller poller([progress] {
+        ProgressSample sample{-1, -1, -1};
+        progress(&sample.status, &sample.percent, &sample.busy);
+        return sample;
+    });
     EngineCall update([&] { return flash_bios(1, "c:\\NoFile", 1, 0, 0); });
     ASSERT_TRUE(update.started());
 
@@ -272,7 +133,7 @@ TEST_F(UpdateAndSave, AnImagePickedInTheOpenDialogIsConfirmedWrittenAndTheRestar
     ASSERT_TRUE(robot::PressButton(restart, "Restart Later"));
 
     ASSERT_TRUE(update.Finished(kFinishTimeoutMs));
-    const std::vector<int> phases = poller.Stop();
+    const std::vector<int> phases = ProgressPoller::Statuses(poller.Stop());
     EXPECT_EQ(update.result(), 1);
     EXPECT_EQ(Part(), image) << "the part holds exactly the image";
     // The driver's three write phases, in order, among what the poller saw.

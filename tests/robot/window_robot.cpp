@@ -148,6 +148,27 @@ bool SetControlText(HWND control, const std::string& text) {
     return SendWithTimeout(control, WM_SETTEXT, 0, LPARAM(text.c_str()), &result) && result == TRUE;
 }
 
+std::vector<std::string> ReadListEntries(HWND list) {
+    std::vector<std::string> entries;
+    DWORD_PTR count = 0;
+    if (!SendWithTimeout(list, LB_GETCOUNT, 0, 0, &count) || LONG_PTR(count) < 0) return entries;
+    for (DWORD_PTR i = 0; i < count; ++i) {
+        DWORD_PTR length = 0;
+        if (!SendWithTimeout(list, LB_GETTEXTLEN, i, 0, &length) || LONG_PTR(length) < 0) break;
+        std::string text(length + 1, '\0');
+        DWORD_PTR copied = 0;
+        if (!SendWithTimeout(list, LB_GETTEXT, i, LPARAM(&text[0]), &copied) || LONG_PTR(copied) < 0) break;
+        text.resize(std::min<size_t>(copied, length));
+        entries.push_back(text);
+    }
+    return entries;
+}
+
+bool SelectListEntry(HWND list, int index) {
+    DWORD_PTR result = 0;
+    return SendWithTimeout(list, LB_SETCURSEL, WPARAM(index), 0, &result) && LONG_PTR(result) == index;
+}
+
 bool PressButton(HWND window, const std::string& text) {
     WindowInfo info;
     if (!ReadWindow(window, &info)) return false;

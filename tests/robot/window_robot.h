@@ -77,6 +77,13 @@ std::vector<ChildWindow> ReadDescendants(HWND window);
 // typing it would leave it.
 bool SetControlText(HWND control, const std::string& text);
 
+// The entries of a list box control, in list order.
+std::vector<std::string> ReadListEntries(HWND list);
+
+// Selects entry index of a list box (LB_SETCURSEL), as a click on it would;
+// false when the list has no such entry.
+bool SelectListEntry(HWND list, int index);
+
 // Presses the visible, enabled button whose text is text (an '&' marking the
 // access key may be left out) by posting its WM_COMMAND to window, as a click
 // would. False if no such button exists.
