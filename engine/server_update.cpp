@@ -27,7 +27,10 @@ void ShowError(const char* format, Args... args) {
 // driver left alone.
 class DownloadProgress {
 public:
-    DownloadProgress() { Engine.OwnProgress = 1; }
+    DownloadProgress() {
+        Engine.ProgressPercent = 0;
+        Engine.OwnProgress = 1;
+    }
     ~DownloadProgress() { Engine.OwnProgress = 0; }
     void Report(uint32_t total) {
         const uint32_t percent = DownloadPercent(total, Engine.CurrentFlash.FlashSize);

@@ -30,6 +30,7 @@ std::string Terminated(const char* field, size_t size) { return std::string(fiel
 class Download {
 public:
     Download() {
+        Engine.ProgressPercent = 0;
         Engine.OwnProgress = 1;
         Engine.DownloadStatus = kDownloadRunning;
     }

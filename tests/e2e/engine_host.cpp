@@ -61,6 +61,22 @@ DWORD WINAPI ProgressPoller::Run(void* self) {
     return 0;
 }
 
+std::function<ProgressSample()> ProgressPoller::EngineProgress(ProgressFn progress) {
+    return [progress] {
+        ProgressSample sample{-1, -1, -1};
+        progress(&sample.status, &sample.percent, &sample.busy);
+        return sample;
+    };
+}
+
+std::vector<int> ProgressPoller::WritePhases(const std::vector<ProgressSample>& samples) {
+    std::vector<int> phases;
+    for (int status : Statuses(samples)) {
+        if (status == kStatusErasing || status == kStatusWriting || status == kStatusVerifying) phases.push_back(status);
+    }
+    return phases;
+}
+
 std::vector<int> ProgressPoller::Statuses(const std::vector<ProgressSample>& samples) {
     std::vector<int> statuses;
     for (const ProgressSample& sample : samples) {

@@ -11,17 +11,12 @@
 #include <vector>
 
 #include "e2e_support.h"
+#include "records.h"
 
 namespace e2e {
 
 constexpr DWORD kWindowTimeoutMs = 60000;
 constexpr DWORD kFinishTimeoutMs = 60000;
-
-// Driver phases as Get_Progress_Status reports them.
-constexpr int kStatusSaving = 1;
-constexpr int kStatusWriting = 3;
-constexpr int kStatusErasing = 4;
-constexpr int kStatusVerifying = 6;
 
 using ProgressFn = void(__cdecl*)(int*, int*, int*);
 
@@ -69,9 +64,12 @@ public:
     explicit ProgressPoller(std::function<ProgressSample()> read);
     ~ProgressPoller();
     std::vector<ProgressSample> Stop();
-    // Get_Progress_Status of the engine, while Busy is 1: the statuses seen,
-    // each run of one status once.
+    // Samples of Get_Progress_Status.
+    static std::function<ProgressSample()> EngineProgress(ProgressFn progress);
+    // The statuses seen while Busy was 1, each run of one status once.
     static std::vector<int> Statuses(const std::vector<ProgressSample>& samples);
+    // The driver's write phases (erasing, writing, verifying) among them.
+    static std::vector<int> WritePhases(const std::vector<ProgressSample>& samples);
 
 private:
     static DWORD WINAPI Run(void* self);

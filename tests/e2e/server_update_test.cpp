@@ -114,11 +114,7 @@ TEST_F(ServerUpdate, SiteAndModelArePickedInTheRealDialogsAndTheServedImageIsWri
     auto progress = Bind<ProgressFn>(engine_, "Get_Progress_Status");
     ASSERT_NE(flash_bios, nullptr);
     ASSERT_NE(progress, nullptr);
-    ProgressPoller poller([progress] {
-        ProgressSample sample{-1, -1, -1};
-        progress(&sample.status, &sample.percent, &sample.busy);
-        return sample;
-    });
+    ProgressPoller poller(ProgressPoller::EngineProgress(progress));
     EngineCall update([&] { return flash_bios(0, "c:\\NoFile", 1, 0, 0); });
 
     // The site dialog lists config.ini's sites.
@@ -180,11 +176,7 @@ TEST_F(ServerUpdate, SiteAndModelArePickedInTheRealDialogsAndTheServedImageIsWri
         if (sample.busy == 1 && sample.status == 0 && sample.percent < 100) download_seen = true;
     }
     EXPECT_TRUE(download_seen);
-    std::vector<int> phases;
-    for (int status : ProgressPoller::Statuses(samples)) {
-        if (status == kStatusErasing || status == kStatusWriting || status == kStatusVerifying) phases.push_back(status);
-    }
-    EXPECT_EQ(phases, (std::vector<int>{kStatusErasing, kStatusWriting, kStatusVerifying}));
+    EXPECT_EQ(ProgressPoller::WritePhases(samples), (std::vector<int>{kStatusErasing, kStatusWriting, kStatusVerifying}));
 }
 
 TEST_F(ServerUpdate, TheUnattendedUpdateFindsTheThirdBuiltInServerAndWritesItsImage) {

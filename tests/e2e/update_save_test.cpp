@@ -96,11 +96,7 @@ TEST_F(UpdateAndSave, AnImagePickedInTheOpenDialogIsConfirmedWrittenAndTheRestar
     auto progress = Bind<ProgressFn>(engine_, "Get_Progress_Status");
     ASSERT_NE(flash_bios, nullptr);
     ASSERT_NE(progress, nullptr);
-    ProgressPoller poller([progress] {
-        ProgressSample sample{-1, -1, -1};
-        progress(&sample.status, &sample.percent, &sample.busy);
-        return sample;
-    });
+    ProgressPoller poller(ProgressPoller::EngineProgress(progress));
     EngineCall update([&] { return flash_bios(1, "c:\\NoFile", 1, 0, 0); });
     ASSERT_TRUE(update.started());
 
@@ -133,17 +129,11 @@ TEST_F(UpdateAndSave, AnImagePickedInTheOpenDialogIsConfirmedWrittenAndTheRestar
     ASSERT_TRUE(robot::PressButton(restart, "Restart Later"));
 
     ASSERT_TRUE(update.Finished(kFinishTimeoutMs));
-    const std::vector<int> phases = ProgressPoller::Statuses(poller.Stop());
+    const std::vector<ProgressSample> samples = poller.Stop();
     EXPECT_EQ(update.result(), 1);
     EXPECT_EQ(Part(), image) << "the part holds exactly the image";
     // The driver's three write phases, in order, among what the poller saw.
-    std::vector<int> write_phases;
-    for (int status : phases) {
-        if (status == kStatusErasing || status == kStatusWriting || status == kStatusVerifying) {
-            write_phases.push_back(status);
-        }
-    }
-    EXPECT_EQ(write_phases, (std::vector<int>{kStatusErasing, kStatusWriting, kStatusVerifying}));
+    EXPECT_EQ(ProgressPoller::WritePhases(samples), (std::vector<int>{kStatusErasing, kStatusWriting, kStatusVerifying}));
     int status = -1, percent = -1, busy = -1;
     progress(&status, &percent, &busy);
     EXPECT_EQ(busy, 0);

@@ -15,26 +15,6 @@ std::string Upper(std::string text) {
     return text;
 }
 
-void RemoveTree(const std::string& folder) {
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            const std::string name = data.cFileName;
-            if (name == "." || name == "..") continue;
-            const std::string path = folder + "\\" + name;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(path);
-            } else {
-                SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileA(path.c_str());
-            }
-        } while (FindNextFileA(find, &data));
-        FindClose(find);
-    }
-    RemoveDirectoryA(folder.c_str());
-}
-
 }  // namespace
 
 std::string HostPathInWine(const std::string& unixPath) {
@@ -80,9 +60,8 @@ std::vector<std::string> FtpServers::Log(const std::string& name) const {
 }
 
 void FtpServers::ClearBiosFolder(const std::string& name) const {
-    const std::string folder = Root(name) + "BIOS";
-    RemoveTree(folder);
-    CreateDirectoryA(folder.c_str(), nullptr);
+    RemoveTree(Root(name) + "BIOS\\");
+    CreateDirectoryA((Root(name) + "BIOS").c_str(), nullptr);
 }
 
 void FtpServers::Serve(const std::string& name, const std::string& file, const std::string& bytes) const {

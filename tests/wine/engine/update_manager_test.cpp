@@ -75,6 +75,16 @@ size_t Connections(const std::vector<std::string>& log) {
     return count;
 }
 
+// Parts are megabytes long: a difference is told by its first offset.
+testing::AssertionResult SameBytes(const std::string& actual, const std::string& expected) {
+    if (actual == expected) return testing::AssertionSuccess();
+    const size_t common = std::min(actual.size(), expected.size());
+    size_t offset = 0;
+    while (offset < common && actual[offset] == expected[offset]) ++offset;
+    return testing::AssertionFailure() << actual.size() << " bytes against " << expected.size()
+                                       << " expected, first difference at offset 0x" << std::hex << offset;
+}
+
 class UpdateManager : public FlowTest {
 protected:
     void SetUp() override {
@@ -162,7 +172,8 @@ TEST_F(UpdateManager, BiosUpdateCheckTriesTheBuiltInServersInOrderUntilOneDecide
         Lay("builtin3", c.builtin3);
         Lay("builtin4", c.builtin4);
         // A catalogue left beside the engine by an earlier run is never what
-        // the check reads.
+        // the check reads; the one it fetches replaces it there, whatever the
+        // process's current directory is.
         WriteFileBytes(temp_.File("bios.ini"), Sections("NAME=Stale\r\n0=Stale F9\r\n"));
         SetCurrentServer("127.0.0.99");
         std::vector<size_t> before;
@@ -315,15 +326,14 @@ TEST_F(UpdateManager, UpdateBiosByUpdateManagerAnswersEveryOutcomeWithItsCode) {
         const std::string image = c.tree.bytes;
         const std::string old = OldPart();
         switch (c.landing) {
-        case Landing::kUnchanged: EXPECT_EQ(Part(), old); break;
-        case Landing::kWhole: EXPECT_EQ(Part(), image); break;
+        case Landing::kUnchanged: EXPECT_TRUE(SameBytes(Part(), old)); break;
+        case Landing::kWhole: EXPECT_TRUE(SameBytes(Part(), image)); break;
         case Landing::kInUpperHalf:
             // The image in the upper half, the lower half as it was: never
             // erased, never zeros.
-            EXPECT_EQ(Part().substr(0, old.size() - image.size()), old.substr(0, old.size() - image.size()));
-            EXPECT_EQ(Part().substr(old.size() - image.size()), image);
+            EXPECT_TRUE(SameBytes(Part(), old.substr(0, old.size() - image.size()) + image));
             break;
-        case Landing::kUpperHalfOfImage: EXPECT_EQ(Part(), image.substr(image.size() / 2)); break;
+        case Landing::kUpperHalfOfImage: EXPECT_TRUE(SameBytes(Part(), image.substr(image.size() / 2))); break;
         }
         EXPECT_EQ(Engine.BoardMode, board_mode) << "the size adaptation served this update only";
         EXPECT_EQ(Engine.CurrentFlash.FlashSize, c.flash_size);
@@ -372,7 +382,7 @@ TEST_F(UpdateManager, APollerSeesTheDownloadUntilTheTransferBreaksOff) {
     EXPECT_EQ(DownloadStatusForUpdateManager(), kDownloadNone);
     GetProgressStatusForHubrix(&status, &percent);
     EXPECT_EQ(status, kStatusNone) << "the driver's figures again";
-    EXPECT_EQ(Part(), OldPart());
+    EXPECT_TRUE(SameBytes(Part(), OldPart()));
     EXPECT_EQ(WritesAndDefaults(), std::vector<std::string>{});
     EXPECT_EQ(Engine.BoardMode, 0);
     ExpectQuiet();

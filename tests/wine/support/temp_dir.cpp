@@ -6,8 +6,6 @@
 #include <iterator>
 #include <stdexcept>
 
-namespace {
-
 void RemoveTree(const std::string& dir) {
     WIN32_FIND_DATAA entry;
     HANDLE find = FindFirstFileA((dir + "*").c_str(), &entry);
@@ -27,8 +25,6 @@ void RemoveTree(const std::string& dir) {
     }
     RemoveDirectoryA(dir.c_str());
 }
-
-}  // namespace
 
 TempDir::TempDir(const char* prefix) {
     char base[MAX_PATH];

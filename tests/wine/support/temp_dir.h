@@ -19,6 +19,9 @@ private:
     std::string path_;
 };
 
+// Removes the folder dir (with its trailing backslash) and all it holds.
+void RemoveTree(const std::string& dir);
+
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 std::string ReadFileBytes(const std::string& path);
 
