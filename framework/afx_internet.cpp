@@ -1,5 +1,6 @@
 #include "afx_internet.h"
 
+#include <cstring>
 #include <vector>
 
 #include "afx_app.h"
@@ -91,7 +92,30 @@ CInternetFile::~CInternetFile() { Close(); }
 void CInternetFile::Close() { CloseInternetHandle(&file_); }
 
 UINT CInternetFile::Read(void* buffer, UINT count) {
-    DWORD read = 0;
-    if (file_ == nullptr || !InternetReadFile(file_, buffer, count, &read)) throw CInternetException(GetLastError());
-    return read;
+    if (file_ == nullptr) throw CInternetException(ERROR_INVALID_HANDLE);
+    if (read_buffer_.empty()) {
+        DWORD read = 0;
+        if (!InternetReadFile(file_, buffer, count, &read)) throw CInternetException(GetLastError());
+        return read;
+    }
+    if (handed_out_ == buffered_) {
+        DWORD read = 0;
+        if (!InternetReadFile(file_, read_buffer_.data(), DWORD(read_buffer_.size()), &read)) {
+            throw CInternetException(GetLastError());
+        }
+        buffered_ = read;
+        handed_out_ = 0;
+        if (read == 0) return 0;
+    }
+    const size_t available = buffered_ - handed_out_;
+    const UINT given = UINT(count < available ? count : available);
+    std::memcpy(buffer, read_buffer_.data() + handed_out_, given);
+    handed_out_ += given;
+    return given;
+}
+
+void CInternetFile::SetReadBufferSize(UINT size) {
+    read_buffer_.assign(size, 0);
+    buffered_ = 0;
+    handed_out_ = 0;
 }

@@ -9,8 +9,10 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 // A WinInet failure, with the error code WinInet gave.
 class CInternetException {
@@ -88,8 +90,16 @@ public:
     // Reads up to count bytes; the number read, 0 at the end of the file.
     // Throws CInternetException when the transfer fails.
     UINT Read(void* buffer, UINT count);
+    // With a read buffer of size bytes (0: none, the default), Read takes the
+    // file from WinInet in pieces of that size and hands it out from there:
+    // small reads then cost no call into WinInet each. Set before the first
+    // Read.
+    void SetReadBufferSize(UINT size);
     void Close();
 
 private:
     HINTERNET file_;
+    std::vector<uint8_t> read_buffer_;
+    size_t buffered_ = 0;   // bytes of read_buffer_ received
+    size_t handed_out_ = 0;  // of those, bytes Read has given away
 };
