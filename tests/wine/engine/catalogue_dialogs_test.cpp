@@ -208,3 +208,42 @@ TEST_F(CatalogueDialogs, ModelDialogNotesAndTheBoardWithoutEntries) {
 }
 
 }  // namespace
+
+namespace {
+
+// Catalogues a server might send that no maker's tool wrote: what the model
+// dialog shows of them stays within its buffers.
+TEST_F(CatalogueDialogs, HostileCataloguesAreReadWithinTheirBuffers) {
+    std::string many = "[6A69VN01]\r\nNAME=" + std::string(400, 'N') + "\r\n";
+    for (int i = 0; i < 1000; ++i) many += std::to_string(i) + "=Entry " + std::to_string(i) + " F6\r\n";
+    many += "0=ignored duplicate\r\n";
+    many += "WARN999=9\r\n";
+    for (int m = 0; m < 20; ++m) many += "WMSG999" + std::to_string(m) + "=" + std::string(200, char('a' + m)) + "\r\n";
+    many += "WMSG999TITLE=" + std::string(300, 'T') + "\r\n";
+    WriteCatalogue(many);
+    dialogs_.Select(999, IDOK);
+    dialogs_.Answer({IDOK});  // the warning gives the update up
+    {
+        CBIOSINI dialog;
+        EXPECT_EQ(dialog.DoModal(), IDCANCEL);
+    }
+    const std::vector<DialogRequest> shown = dialogs_.Dialogs();
+    ASSERT_EQ(shown.size(), 2u);
+    ASSERT_EQ(shown[0].items.size(), 1000u);
+    EXPECT_EQ(shown[0].items[999], "Entry 999 F6");
+    EXPECT_EQ(shown[0].text, "Model Name : " + std::string(254, 'N')) << "a value holds 254 characters";
+    EXPECT_EQ(std::string(MessageText).size(), 1023u);
+    EXPECT_EQ(std::string(MessageText, 201), std::string(200, 'a') + "\n");
+    EXPECT_EQ(std::string(MessageTitle), std::string(254, 'T'));
+
+    // Gaps end the list; bytes outside ASCII pass unchanged.
+    WriteCatalogue("[6A69VN01]\r\n0=Mod\xE8le \xC4 F6\r\n1=Zweite F6\r\n3=after the gap\r\n");
+    ClearRecords();
+    dialogs_.Answer({IDCANCEL});
+    CBIOSINI dialog;
+    EXPECT_EQ(dialog.DoModal(), IDCANCEL);
+    ASSERT_EQ(dialogs_.Dialogs().size(), 1u);
+    EXPECT_EQ(dialogs_.Dialogs()[0].items, (std::vector<std::string>{"Mod\xE8le \xC4 F6", "Zweite F6"}));
+}
+
+}  // namespace
