@@ -68,6 +68,13 @@ private:
     HWND parent_;
 };
 
+// The framework's extended dialog: a CDialog, for the dialogs that the
+// platform's framework would build on its extended class.
+class CDialogEx : public CDialog {
+public:
+    using CDialog::CDialog;
+};
+
 // A list box control of a dialog, by its window.
 class CListBox {
 public:

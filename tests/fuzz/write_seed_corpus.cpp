@@ -35,7 +35,8 @@ int main(int argc, char** argv) {
     const fs::path placement = root / "fuzz_image_placement";
     const fs::path marked = root / "fuzz_marked_text";
     const fs::path catalogue = root / "fuzz_catalogue";
-    for (const fs::path& dir : {search, verify, placement, marked, catalogue}) {
+    const fs::path shape = root / "fuzz_window_shape";
+    for (const fs::path& dir : {search, verify, placement, marked, catalogue, shape}) {
         fs::create_directories(dir);
     }
 
@@ -109,6 +110,17 @@ int main(int argc, char** argv) {
               ini(11, 0xFF, 0,
                   "[8IK1100X]\n0=a\n1=b\n2=c\n3=d\n4=e\n5=f\n6=g\n7=h\n8=i\n9=j\n10=k\n11=l F9\nWARN11=9\n"
                   "WMSG110=shared\nWMSG111=next\nFC11=1e999\n"));
+
+    // Window shapes: width - 1, height - 1, flags (1 bottom-up, 2 raw pixels,
+    // 4 the skin's key, 8 one byte short), then the picture. 0x22 makes every
+    // other pixel opaque, so 16 x 250 pixels fill one batch exactly and one
+    // row more starts the next.
+    WriteSeed(shape, "holes", {4, 3, 4 | 1, 0x0C, 0x00, 0x00, 0x0E, 0x0A, 0x00, 0xFF});
+    WriteSeed(shape, "fullBatch", {15, 249, 4, 0x22});
+    WriteSeed(shape, "batchAndOneRow", {15, 250, 4 | 1 | 8, 0x22});
+    WriteSeed(shape, "rawToleranceEdges",
+              {3, 1, 4 | 2, 255, 0, 255, 0, 255, 16, 255, 0, 255, 17, 255, 0, 254, 0, 255, 0});
+    WriteSeed(shape, "ownKey", {7, 7, 0, 0xFF, 0x00, 0x00, 0x00, 0x20, 0x00, 0x1B, 0xE4, 0x93});
 
     std::printf("seeds: %d with a descriptor, %d with a verified volume only\n", found, verifiedOnly);
     return found > 0 && verifiedOnly > 0 ? 0 : 1;

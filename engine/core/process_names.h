@@ -1,0 +1,49 @@
+// Which running processes the front end looks for by executable file name:
+// the boot-logo utility that must not run beside it, and the conflicting
+// programs it ends before loading the engine; the name match both use, and
+// what the process-status walk may examine. The snapshots, the opening and
+// the ending of processes stay with the front end. Portable: no Windows
+// header.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace vossel {
+
+// While a process of this name runs, the front end refuses to start.
+inline constexpr char kBootLogoUtilityName[] = "imprinta.exe";
+
+// Ended, every running copy of each, in this order, once the user consents.
+inline constexpr const char* kConflictingProgramNames[] = {"brumo.exe", "trivex.exe", "plorvad.exe"};
+
+// Whether an executable file name found in a process walk is target: whole
+// name against whole name, letters A to Z equal to a to z, every other byte
+// (those of 0x80 and above included) only to itself. "BRUMO.EXE" and
+// "Brumo.Exe" match "brumo.exe"; "xbrumo.exe", "brumo.exe.bak" and "brumo"
+// do not. The found name is read up to its first zero byte but never past
+// foundCapacity bytes (the record's file-name field or the name buffer),
+// so a field the platform left unterminated is taken as foundCapacity
+// characters, not read beyond. target is terminated.
+bool SameExecutableName(const char* found, size_t foundCapacity, const char* target);
+
+// The process-status walk: EnumProcesses fills an array of
+// kProcessIdCapacity identifiers (4 bytes each) and returns the bytes it
+// wrote; the walk examines that many divided by 4, never more than the array
+// holds, so only the first 1024 processes are seen.
+inline constexpr size_t kProcessIdCapacity = 1024;
+size_t ListedProcessCount(uint32_t bytesReturned);
+
+// The name buffer of the process-status walk (260 bytes), set to this before
+// each process.
+inline constexpr size_t kModuleNameCapacity = 260;
+inline constexpr char kUnknownModuleName[] = "unknown";
+
+// Whether the process-status walk ends a process it opened: nameRead tells
+// whether the base name of its first module was read into the buffer. A
+// process whose name could not be read keeps the name "unknown" but is never
+// ended, even when target is "unknown": the name it would match is not its
+// own.
+bool EndListedProcess(bool nameRead, const char* nameBuffer, const char* target);
+
+}  // namespace vossel

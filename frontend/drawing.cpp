@@ -1,0 +1,141 @@
+#include "drawing.h"
+
+#include <cstring>
+#include <vector>
+
+#include "kestrom_resource.h"
+#include "progress_display.h"
+#include "window_shape.h"
+
+namespace {
+
+constexpr int kPanelFontTenthsOfPoint = 80;
+constexpr LONG kPanelFontWeight = 40;
+constexpr char kPanelFontFace[] = "Arial New";
+constexpr COLORREF kPanelTextColour = RGB(255, 255, 0);
+
+SIZE BitmapSize(HBITMAP bitmap) {
+    BITMAP info = {};
+    GetObjectA(bitmap, sizeof info, &info);
+    return SIZE{info.bmWidth, info.bmHeight};
+}
+
+// A memory device context with bitmap selected, restored and released at the end.
+class MemoryContext {
+public:
+    MemoryContext(HDC compatible, HBITMAP bitmap) : dc_(CreateCompatibleDC(compatible)) {
+        old_ = SelectObject(dc_, bitmap);
+    }
+    ~MemoryContext() {
+        SelectObject(dc_, old_);
+        DeleteDC(dc_);
+    }
+    MemoryContext(const MemoryContext&) = delete;
+    MemoryContext& operator=(const MemoryContext&) = delete;
+    HDC dc() const { return dc_; }
+
+private:
+    HDC dc_;
+    HGDIOBJ old_;
+};
+
+HRGN RegionOf(const vossel::WindowShape& shape, const vossel::ShapeBatch& batch) {
+    std::vector<uint8_t> data(sizeof(RGNDATAHEADER) + batch.count * sizeof(RECT));
+    auto* header = reinterpret_cast<RGNDATAHEADER*>(data.data());
+    header->dwSize = sizeof(RGNDATAHEADER);
+    header->iType = RDH_RECTANGLES;
+    header->nCount = DWORD(batch.count);
+    header->nRgnSize = DWORD(batch.count * sizeof(RECT));
+    header->rcBound = RECT{batch.bound.left, batch.bound.top, batch.bound.right, batch.bound.bottom};
+    if (batch.count > 0) {
+        std::memcpy(data.data() + sizeof(RGNDATAHEADER), &shape.rectangles[batch.first], batch.count * sizeof(RECT));
+    }
+    return ExtCreateRegion(nullptr, DWORD(data.size()), reinterpret_cast<const RGNDATA*>(data.data()));
+}
+
+}  // namespace
+
+void DrawMasked(HDC target, HBITMAP image, HBITMAP mask, int x, int y) {
+    const SIZE size = BitmapSize(image);
+    HDC work = CreateCompatibleDC(target);
+    HBITMAP canvas = CreateCompatibleBitmap(target, size.cx, size.cy);
+    HGDIOBJ old = SelectObject(work, canvas);
+    BitBlt(work, 0, 0, size.cx, size.cy, target, x, y, SRCCOPY);
+    {
+        MemoryContext mask_dc(target, mask);
+        BitBlt(work, 0, 0, size.cx, size.cy, mask_dc.dc(), 0, 0, SRCAND);
+    }
+    {
+        MemoryContext image_dc(target, image);
+        BitBlt(work, 0, 0, size.cx, size.cy, image_dc.dc(), 0, 0, SRCPAINT);
+    }
+    BitBlt(target, x, y, size.cx, size.cy, work, 0, 0, SRCCOPY);
+    SelectObject(work, old);
+    DeleteObject(canvas);
+    DeleteDC(work);
+}
+
+void DrawPlain(HDC target, HBITMAP bitmap, int x, int y, int width, int height) {
+    MemoryContext source(target, bitmap);
+    BitBlt(target, x, y, width, height, source.dc(), 0, 0, SRCCOPY);
+}
+
+HRGN WindowShapeFromSkin(HBITMAP skin, uint32_t keyColour, uint32_t tolerance) {
+    const SIZE size = BitmapSize(skin);
+    if (size.cx <= 0 || size.cy <= 0) return nullptr;
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = size.cx;
+    info.bmiHeader.biHeight = size.cy;  // bottom-up
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    std::vector<uint8_t> bits(size_t(size.cx) * size_t(size.cy) * 4);
+    HDC screen = GetDC(nullptr);
+    const int rows = GetDIBits(screen, skin, 0, UINT(size.cy), bits.data(), &info, DIB_RGB_COLORS);
+    ReleaseDC(nullptr, screen);
+    if (rows != size.cy) return nullptr;
+
+    vossel::WindowShape shape;
+    const vossel::DibPixels pixels{bits.data(), bits.size(), size.cx, size.cy, vossel::DibRowOrder::kBottomUp};
+    if (!vossel::BuildWindowShape(pixels, vossel::ColourKey(keyColour, tolerance), &shape)) return nullptr;
+    HRGN result = nullptr;
+    for (const vossel::ShapeBatch& batch : shape.batches) {
+        HRGN region = RegionOf(shape, batch);
+        if (region == nullptr) continue;
+        if (result == nullptr) {
+            result = region;
+        } else {
+            CombineRgn(result, result, region, RGN_OR);
+            DeleteObject(region);
+        }
+    }
+    return result;
+}
+
+void DrawPanelText(HWND window, const char* text, int x, int y, COLORREF background) {
+    HDC dc = GetDC(window);
+    LOGFONTA description = {};
+    description.lfHeight = -MulDiv(kPanelFontTenthsOfPoint, GetDeviceCaps(dc, LOGPIXELSY), 720);
+    description.lfWeight = kPanelFontWeight;
+    lstrcpynA(description.lfFaceName, kPanelFontFace, sizeof description.lfFaceName);
+    HFONT font = CreateFontIndirectA(&description);
+    HGDIOBJ old = SelectObject(dc, font);
+    SetTextColor(dc, kPanelTextColour);
+    SetBkColor(dc, background);
+    TextOutA(dc, x, y, text, int(vossel::PanelTextDrawnLength(text)));
+    SelectObject(dc, old);
+    DeleteObject(font);
+    ReleaseDC(window, dc);
+}
+
+void DrawProgressBar(HWND window, int32_t percentage) {
+    HBITMAP frame = LoadBitmapA(GetModuleHandleA(nullptr),
+                                MAKEINTRESOURCEA(vossel::ProgressFrameResource(percentage)));
+    if (frame == nullptr) return;
+    HDC dc = GetDC(window);
+    DrawPlain(dc, frame, vossel::kProgressBarX, vossel::kProgressBarY, vossel::kProgressBarWidth,
+              vossel::kProgressBarHeight);
+    ReleaseDC(window, dc);
+    DeleteObject(frame);
+}

@@ -1,0 +1,185 @@
+#include "skin.h"
+
+#include <commctrl.h>
+
+#include "drawing.h"
+
+namespace {
+
+struct ElementSpec {
+    const char* name;
+    int left, top, right, bottom;
+    int resting, restingMask, hover, hoverMask, pressed, pressedMask, disabled;  // 0: none
+};
+
+constexpr ElementSpec kElements[] = {
+    {"Update BIOS from NORVANE Server", 362, 73, 543, 97, 189, 189, 191, 191, 190, 190, 188},
+    {"Update BIOS from File", 362, 98, 543, 122, 193, 193, 195, 195, 194, 194, 192},
+    {"Save Current BIOS to File", 362, 123, 543, 147, 197, 197, 199, 199, 198, 198, 196},
+    {"About Zorvik", 362, 148, 543, 172, 201, 201, 203, 203, 202, 202, 200},
+    {"Clear DMI", 250, 207, 274, 231, 215, 215, 216, 216, 213, 213, 0},
+    {"MINIMIZE", 475, 30, 505, 58, 230, 231, 232, 233, 228, 229, 0},
+    {"EXIT", 504, 30, 534, 58, 220, 221, 222, 223, 218, 219, 0},
+    {"Brisko", 383, 23, 423, 62, 224, 224, 225, 225, 226, 226, 0},
+    {"Help", 446, 30, 477, 58, 184, 185, 186, 187, 182, 183, 0},
+    {"Load CMOS default after BIOS update", 61, 207, 85, 231, 213, 213, 214, 214, 213, 213, 0},
+};
+constexpr int kElementCount = int(sizeof kElements / sizeof kElements[0]);
+static_assert(kElementCount <= kElementCapacity, "the table holds the elements");
+
+constexpr int kCheckedResting = 213;
+constexpr int kCheckedHover = 214;
+constexpr int kUncheckedResting = 215;
+constexpr int kUncheckedHover = 216;
+
+HBITMAP Load(HINSTANCE instance, int id) {
+    return id != 0 ? LoadBitmapA(instance, MAKEINTRESOURCEA(id)) : nullptr;
+}
+
+void SetCheckBoxFlag(int index, int32_t checked) {
+    if (index == kClearDmi) FrontEnd.clearDmi = checked;
+    if (index == kLoadCmosDefault) FrontEnd.skipCmosDefault = checked ? 0 : 1;
+}
+
+}  // namespace
+
+void BuildSkinElements(HINSTANCE instance, int32_t biosVendor) {
+    SkinElementTable& table = FrontEnd.skin;
+    // The same bitmap serves as image and mask where the table names one.
+    HBITMAP loaded[256] = {};
+    auto bitmap = [&](int id) -> HBITMAP {
+        if (id <= 0 || id >= 256) return nullptr;
+        if (loaded[id] == nullptr) loaded[id] = Load(instance, id);
+        return loaded[id];
+    };
+    for (int i = 0; i < kElementCount; ++i) {
+        const ElementSpec& spec = kElements[i];
+        SkinElement& element = table.elements[i];
+        element = SkinElement{};
+        element.top = spec.top;
+        element.left = spec.left;
+        element.right = spec.right;
+        element.bottom = spec.bottom;
+        element.restingImage = bitmap(spec.resting);
+        element.restingMask = bitmap(spec.restingMask);
+        element.hoverImage = bitmap(spec.hover);
+        element.hoverMask = bitmap(spec.hoverMask);
+        element.pressedImage = bitmap(spec.pressed);
+        element.pressedMask = bitmap(spec.pressedMask);
+        element.disabledImage = bitmap(spec.disabled);
+        element.disabledMask = bitmap(spec.disabled);
+        element.name = spec.name;
+        element.disabled = IsCheckBox(i) && biosVendor != kBiosTypeAward ? 1 : 0;
+    }
+    table.count = kElementCount;
+    table.pressedIndex = kNoElementPressed;
+    FrontEnd.checkedResting = bitmap(kCheckedResting);
+    FrontEnd.checkedHover = bitmap(kCheckedHover);
+    FrontEnd.uncheckedHover = bitmap(kUncheckedHover);
+    FrontEnd.uncheckedResting = bitmap(kUncheckedResting);
+}
+
+bool IsWideButton(int index) { return index >= kUpdateFromServer && index <= kAbout; }
+
+bool IsCheckBox(int index) { return index == kClearDmi || index == kLoadCmosDefault; }
+
+bool CheckBoxChecked(int index) {
+    return index == kClearDmi ? FrontEnd.clearDmi == 1 : FrontEnd.skipCmosDefault == 0;
+}
+
+bool ElementLook(int index, Look look, HBITMAP* image, HBITMAP* mask) {
+    const SkinElement& element = FrontEnd.skin.elements[index];
+    switch (look) {
+    case Look::kResting:
+        *image = element.restingImage;
+        *mask = element.restingMask;
+        if (IsCheckBox(index)) *image = *mask = CheckBoxChecked(index) ? FrontEnd.checkedResting : FrontEnd.uncheckedResting;
+        break;
+    case Look::kHover:
+        *image = element.hoverImage;
+        *mask = element.hoverMask;
+        if (IsCheckBox(index)) *image = *mask = CheckBoxChecked(index) ? FrontEnd.checkedHover : FrontEnd.uncheckedHover;
+        break;
+    case Look::kPressed:
+        *image = element.pressedImage;
+        *mask = element.pressedMask;
+        break;
+    case Look::kDisabled:
+        *image = element.disabledImage;
+        *mask = element.disabledMask;
+        break;
+    }
+    return *image != nullptr && *mask != nullptr;
+}
+
+void DrawElement(HDC dc, int index, Look look) {
+    HBITMAP image = nullptr;
+    HBITMAP mask = nullptr;
+    if (!ElementLook(index, look, &image, &mask)) return;
+    const SkinElement& element = FrontEnd.skin.elements[index];
+    DrawMasked(dc, image, mask, element.left, element.top);
+}
+
+void MouseMoved(HWND window, HWND tooltip, int x, int y) {
+    SkinElementTable& table = FrontEnd.skin;
+    HDC dc = GetDC(window);
+    for (int i = 0; i < table.count; ++i) {
+        SkinElement& element = table.elements[i];
+        if (element.pressed) {
+            if (!element.disabled) DrawElement(dc, i, Look::kPressed);
+        } else if (element.Contains(x, y)) {
+            if (element.disabled) {
+                if (tooltip != nullptr) SendMessageA(tooltip, TTM_ACTIVATE, FALSE, 0);
+            } else {
+                DrawElement(dc, i, Look::kHover);
+                element.hover = 1;
+                if (tooltip != nullptr) SendMessageA(tooltip, TTM_ACTIVATE, TRUE, 0);
+            }
+        } else if (!element.disabled && element.hover) {
+            DrawElement(dc, i, Look::kResting);
+            element.hover = 0;
+        }
+    }
+    ReleaseDC(window, dc);
+}
+
+void ButtonPressed(HWND window, int x, int y) {
+    SkinElementTable& table = FrontEnd.skin;
+    HDC dc = GetDC(window);
+    for (int i = 0; i < table.count; ++i) {
+        SkinElement& element = table.elements[i];
+        if (!element.Contains(x, y) || element.disabled) continue;
+        DrawElement(dc, i, Look::kPressed);
+        table.pressedIndex = i;
+        for (int j = 0; j < table.count; ++j) table.elements[j].pressed = 0;
+        element.pressed = 1;
+        SetCapture(window);
+    }
+    ReleaseDC(window, dc);
+}
+
+int ButtonReleased(HWND window, int x, int y) {
+    SkinElementTable& table = FrontEnd.skin;
+    int command = -1;
+    if (table.pressedIndex != kNoElementPressed) {
+        const int index = table.pressedIndex;
+        SkinElement& element = table.elements[index];
+        element.pressed = 0;
+        HDC dc = GetDC(window);
+        if (!IsCheckBox(index)) DrawElement(dc, index, Look::kResting);
+        if (!element.disabled && element.Contains(x, y)) {
+            if (IsCheckBox(index)) {
+                SetCheckBoxFlag(index, CheckBoxChecked(index) ? 0 : 1);
+                DrawElement(dc, index, Look::kResting);
+            } else {
+                command = index;
+            }
+        } else if (IsCheckBox(index)) {
+            DrawElement(dc, index, Look::kResting);
+        }
+        ReleaseDC(window, dc);
+    }
+    table.pressedIndex = kNoElementPressed;
+    ReleaseCapture();
+    return command;
+}

@@ -1,0 +1,29 @@
+// The skin's elements: the table of the ten elements with their looks, how
+// each look is drawn, and the mouse's effect on them up to the command a
+// release starts.
+#pragma once
+
+#include <windows.h>
+
+#include "front_end.h"
+
+// Loads the element table and the check boxes' looks from the program's
+// bitmaps; the check boxes start disabled unless the BIOS is an Award BIOS.
+void BuildSkinElements(HINSTANCE instance, int32_t biosVendor);
+
+bool IsWideButton(int index);
+bool IsCheckBox(int index);
+// Whether the check box at index shows its checked look.
+bool CheckBoxChecked(int index);
+
+enum class Look { kResting, kHover, kPressed, kDisabled };
+// The look's image and mask for the element at index (check boxes by their
+// state); false when the element has no such look.
+bool ElementLook(int index, Look look, HBITMAP* image, HBITMAP* mask);
+void DrawElement(HDC dc, int index, Look look);
+
+// The mouse on the skin. ReleaseOn returns the element a release at (x, y)
+// runs the command of, or -1 (a check box toggles itself).
+void MouseMoved(HWND window, HWND tooltip, int x, int y);
+void ButtonPressed(HWND window, int x, int y);
+int ButtonReleased(HWND window, int x, int y);

@@ -1,0 +1,105 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "process_names.h"
+
+namespace vossel {
+namespace {
+
+TEST(SameExecutableName, WholeNameIgnoringAsciiCaseOnly) {
+    struct Case {
+        std::string found;
+        const char* target;
+        bool same;
+    };
+    const Case cases[] = {
+        {"brumo.exe", "brumo.exe", true},
+        {"BRUMO.EXE", "brumo.exe", true},
+        {"Brumo.Exe", "brumo.exe", true},
+        {"brumo.exe", "BRUMO.EXE", true},  // the target's case does not count either
+        {"IMPRINTA.exe", kBootLogoUtilityName, true},
+        {"xbrumo.exe", "brumo.exe", false},
+        {"brumo.exe.bak", "brumo.exe", false},
+        {"brumo", "brumo.exe", false},
+        {"brumo.ex", "brumo.exe", false},
+        {"", "brumo.exe", false},
+        {"brumo.exe", "", false},
+        {"", "", true},
+        {"trivex.exe", "brumo.exe", false},
+        // Only A to Z fold: '@' and '[' lie next to them and differ from
+        // '`' and '{' in the same bit as 'A' from 'a'.
+        {"@.exe", "`.exe", false},
+        {"[.exe", "{.exe", false},
+        // Bytes of 0x80 and above match only themselves.
+        {"\xC9tude.exe", "\xC9TUDE.EXE", true},
+        {"\xC9tude.exe", "\xE9tude.exe", false},
+        {"\xE9tude.exe", "\xC9tude.exe", false},
+        {"brumo\xFF.exe", "brumo\xFF.exe", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "'" << c.found << "' against '" << c.target << "'");
+        EXPECT_EQ(c.same, SameExecutableName(c.found.c_str(), c.found.size() + 1, c.target));
+    }
+}
+
+TEST(SameExecutableName, NeverReadsPastTheFoundNamesField) {
+    // A field filled to its end with no terminator holds exactly its
+    // capacity in characters.
+    const char name[] = "brumo.exe";
+    std::unique_ptr<char[]> field(new char[9]);
+    std::memcpy(field.get(), name, 9);
+    EXPECT_TRUE(SameExecutableName(field.get(), 9, "BRUMO.EXE"));
+    EXPECT_FALSE(SameExecutableName(field.get(), 9, "brumo.exe2"));
+    EXPECT_FALSE(SameExecutableName(field.get(), 8, "brumo.exe"));
+    EXPECT_TRUE(SameExecutableName(field.get(), 8, "brumo.ex"));
+    EXPECT_TRUE(SameExecutableName(field.get(), 0, ""));
+}
+
+TEST(ConflictingProgramNames, InTheOrderTheyAreEnded) {
+    ASSERT_EQ(3u, sizeof kConflictingProgramNames / sizeof kConflictingProgramNames[0]);
+    EXPECT_STREQ("brumo.exe", kConflictingProgramNames[0]);
+    EXPECT_STREQ("trivex.exe", kConflictingProgramNames[1]);
+    EXPECT_STREQ("plorvad.exe", kConflictingProgramNames[2]);
+}
+
+TEST(ListedProcessCount, BytesOverFourUpToTheArray) {
+    struct Case {
+        uint32_t bytes;
+        size_t count;
+    };
+    const Case cases[] = {
+        {0, 0}, {3, 0}, {4, 1}, {7, 1}, {400, 100}, {4092, 1023}, {4096, 1024}, {4100, 1024}, {0xFFFFFFFF, 1024},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.count, ListedProcessCount(c.bytes)) << c.bytes;
+    }
+}
+
+TEST(EndListedProcess, OnlyAReadNameThatMatches) {
+    struct Case {
+        bool nameRead;
+        const char* buffer;
+        const char* target;
+        bool end;
+    };
+    const Case cases[] = {
+        {true, "Trivex.exe", "trivex.exe", true},
+        {true, "trivex.exe.old", "trivex.exe", false},
+        {false, kUnknownModuleName, "trivex.exe", false},
+        // An unread name is not the process's own, whatever the target.
+        {false, kUnknownModuleName, "unknown", false},
+        {true, "unknown", "UNKNOWN", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.buffer << " read " << c.nameRead << " against " << c.target);
+        char buffer[kModuleNameCapacity] = {};
+        std::strncpy(buffer, c.buffer, sizeof buffer - 1);
+        EXPECT_EQ(c.end, EndListedProcess(c.nameRead, buffer, c.target));
+    }
+}
+
+}  // namespace
+}  // namespace vossel
