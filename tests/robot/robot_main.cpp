@@ -6,6 +6,8 @@
 //   robot press [window] [--timeout MS] --button TEXT
 //   robot close [window] [--timeout MS]
 //   robot shot  [window] [--timeout MS] --out FILE.png   (no window: the screen)
+//   robot click [window] [--timeout MS] --at X,Y    a left click at client point X,Y
+//   robot hover [window] [--timeout MS] --at X,Y    the mouse moved to client point X,Y
 //
 // window: any of --caption TEXT, --class NAME, --pid N, --hidden (also match
 // invisible windows). Texts are printed with C escapes, one item a line.
@@ -29,13 +31,16 @@ struct Arguments {
     DWORD timeout_ms = kDefaultTimeoutMs;
     std::string button;
     std::string out;
+    bool point_given = false;
+    int x = 0;
+    int y = 0;
 };
 
 int Usage(const char* problem) {
     std::fprintf(stderr,
                  "robot: %s\n"
-                 "usage: robot find|read|press|close|shot [--caption TEXT] [--class NAME] [--pid N] [--hidden]\n"
-                 "             [--timeout MS] [--button TEXT] [--out FILE.png]\n",
+                 "usage: robot find|read|press|close|shot|click|hover [--caption TEXT] [--class NAME] [--pid N] [--hidden]\n"
+                 "             [--timeout MS] [--button TEXT] [--out FILE.png] [--at X,Y]\n",
                  problem);
     return 2;
 }
@@ -75,6 +80,9 @@ std::string Parse(int argc, char** argv, Arguments* args) {
             args->button = value;
         } else if (option == "--out") {
             args->out = value;
+        } else if (option == "--at") {
+            if (std::sscanf(value, "%d,%d", &args->x, &args->y) != 2) return "bad point";
+            args->point_given = true;
         } else {
             return "unknown option " + option;
         }
@@ -128,6 +136,12 @@ int Run(const Arguments& args) {
         return 1;
     }
     if (args.command == "close") return robot::RequestClose(window) ? 0 : 1;
+    if (args.command == "click" || args.command == "hover") {
+        if (!args.point_given) return Usage("click and hover need --at X,Y");
+        const bool done = args.command == "click" ? robot::ClickAt(window, args.x, args.y)
+                                                   : robot::MoveMouse(window, args.x, args.y);
+        return done ? 0 : 1;
+    }
     if (args.command == "shot") {
         if (args.out.empty()) return Usage("shot needs --out");
         if (robot::SaveScreenshot(window, args.out)) return 0;

@@ -169,6 +169,22 @@ bool SelectListEntry(HWND list, int index) {
     return SendWithTimeout(list, LB_SETCURSEL, WPARAM(index), 0, &result) && LONG_PTR(result) == index;
 }
 
+bool MoveMouse(HWND window, int x, int y) {
+    return PostMessageA(window, WM_MOUSEMOVE, 0, MAKELPARAM(x, y)) != 0;
+}
+
+bool PressAt(HWND window, int x, int y) {
+    return PostMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y)) != 0;
+}
+
+bool ReleaseAt(HWND window, int x, int y) {
+    return PostMessageA(window, WM_LBUTTONUP, 0, MAKELPARAM(x, y)) != 0;
+}
+
+bool ClickAt(HWND window, int x, int y) {
+    return MoveMouse(window, x, y) && PressAt(window, x, y) && ReleaseAt(window, x, y);
+}
+
 bool PressButton(HWND window, const std::string& text) {
     WindowInfo info;
     if (!ReadWindow(window, &info)) return false;

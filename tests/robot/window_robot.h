@@ -84,6 +84,14 @@ std::vector<std::string> ReadListEntries(HWND list);
 // false when the list has no such entry.
 bool SelectListEntry(HWND list, int index);
 
+// Mouse messages at client point (x, y) of window, posted as the mouse
+// would send them: a move there, and a left click (move, press, release).
+// The window's own handlers see them; nothing moves the real pointer.
+bool MoveMouse(HWND window, int x, int y);
+bool ClickAt(HWND window, int x, int y);
+bool PressAt(HWND window, int x, int y);
+bool ReleaseAt(HWND window, int x, int y);
+
 // Presses the visible, enabled button whose text is text (an '&' marking the
 // access key may be left out) by posting its WM_COMMAND to window, as a click
 // would. False if no such button exists.
