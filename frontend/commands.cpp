@@ -19,6 +19,7 @@ constexpr UINT kSavePollMs = 200;
 constexpr int kWideButtonWidth = 181;
 constexpr int kWideButtonHeight = 24;
 constexpr int kCheckBoxSize = 24;
+constexpr int kStatusBoxRight = 355;
 
 constexpr char kAboutKey[] = "SOFTWARE\\NORVANE\\Zorvik";
 constexpr char kAboutValue[] = "BuildVersion";
@@ -77,7 +78,7 @@ void ShowAbout(HWND window) {
 }
 
 void DrawStatusText(HWND window, const vossel::TextDraw& draw) {
-    DrawPanelText(window, draw.text, draw.x, draw.y, vossel::kStatusLineBackground);
+    DrawPanelText(window, draw.text, draw.x, draw.y, vossel::kStatusLineBackground, kStatusBoxRight);
 }
 
 }  // namespace

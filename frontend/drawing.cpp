@@ -113,7 +113,7 @@ HRGN WindowShapeFromSkin(HBITMAP skin, uint32_t keyColour, uint32_t tolerance) {
     return result;
 }
 
-void DrawPanelText(HWND window, const char* text, int x, int y, COLORREF background) {
+void DrawPanelText(HWND window, const char* text, int x, int y, COLORREF background, int clipRight) {
     HDC dc = GetDC(window);
     LOGFONTA description = {};
     description.lfHeight = -MulDiv(kPanelFontTenthsOfPoint, GetDeviceCaps(dc, LOGPIXELSY), 720);
@@ -123,7 +123,11 @@ void DrawPanelText(HWND window, const char* text, int x, int y, COLORREF backgro
     HGDIOBJ old = SelectObject(dc, font);
     SetTextColor(dc, kPanelTextColour);
     SetBkColor(dc, background);
-    TextOutA(dc, x, y, text, int(vossel::PanelTextDrawnLength(text)));
+    const int length = int(vossel::PanelTextDrawnLength(text));
+    SIZE extent = {};
+    GetTextExtentPoint32A(dc, text, length, &extent);
+    const RECT clip = {x, y, clipRight > x ? clipRight : x, y + extent.cy};
+    ExtTextOutA(dc, x, y, ETO_CLIPPED | ETO_OPAQUE, &clip, text, UINT(length), nullptr);
     SelectObject(dc, old);
     DeleteObject(font);
     ReleaseDC(window, dc);

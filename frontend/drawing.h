@@ -19,8 +19,10 @@ void DrawPlain(HDC target, HBITMAP bitmap, int x, int y, int width, int height);
 HRGN WindowShapeFromSkin(HBITMAP skin, uint32_t keyColour, uint32_t tolerance);
 
 // Draws at most 35 characters of text at (x, y) of the window's client area:
-// yellow in the panel's font on the background colour.
-void DrawPanelText(HWND window, const char* text, int x, int y, COLORREF background);
+// yellow in the panel's font on the background colour, clipped at column
+// clipRight (exclusive), so that a wide font never writes over the skin's
+// buttons beside the field.
+void DrawPanelText(HWND window, const char* text, int x, int y, COLORREF background, int clipRight);
 
 // The progress bar for a percentage: the frame bitmap, copied to (45, 174).
 void DrawProgressBar(HWND window, int32_t percentage);

@@ -30,6 +30,8 @@ constexpr char kEngineFile[] = "Vossel.dll";
 constexpr char kCloseWhileBusyText[] =
     "A BIOS update or save is running.\nPlease wait until it has ended before you close Zorvik.";
 
+// The panel's fields end before column 345, the status box before 355.
+constexpr int kPanelFieldRight = 345;
 constexpr int kLogoX = 49;
 constexpr int kLogoY = 34;
 constexpr int kLogoWidth = 101;
@@ -220,10 +222,10 @@ void CKestromDlg::PaintSkin(HDC dc) {
         }
     }
     const COLORREF panel = vossel::kPanelBackground;
-    DrawPanelText(m_hWnd, FrontEnd.flashTypeLine.c_str(), 156, 83, panel);
-    DrawPanelText(m_hWnd, FrontEnd.flashSizeLine.c_str(), 156, 102, panel);
-    DrawPanelText(m_hWnd, FrontEnd.signOnLine.c_str(), 156, 121, panel);
-    DrawPanelText(m_hWnd, FrontEnd.vendorLine.c_str(), 156, 138, panel);
+    DrawPanelText(m_hWnd, FrontEnd.flashTypeLine.c_str(), 156, 83, panel, kPanelFieldRight);
+    DrawPanelText(m_hWnd, FrontEnd.flashSizeLine.c_str(), 156, 102, panel, kPanelFieldRight);
+    DrawPanelText(m_hWnd, FrontEnd.signOnLine.c_str(), 156, 121, panel, kPanelFieldRight);
+    DrawPanelText(m_hWnd, FrontEnd.vendorLine.c_str(), 156, 138, panel, kPanelFieldRight);
     DrawProgressBar(m_hWnd, vossel::PaintedPercentage(FrontEnd.progressStatus, FrontEnd.progressPercent));
 }
 
@@ -280,9 +282,10 @@ BOOL CKestromDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT*
         MouseMoved(m_hWnd, tooltip_, x, y);
         return FALSE;
     case WM_LBUTTONDOWN:
-        ButtonPressed(m_hWnd, x, y);
-        // A press anywhere also drags the window by its skin.
-        PostMessageA(m_hWnd, WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(x, y));
+        // A press beside the elements drags the window by its skin. One on an
+        // element does not: the system's move loop would take the button's
+        // release, and the element's command would never run.
+        if (!ButtonPressed(m_hWnd, x, y)) PostMessageA(m_hWnd, WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(x, y));
         return FALSE;
     case WM_LBUTTONUP: {
         const int command = ButtonReleased(m_hWnd, x, y);

@@ -143,8 +143,9 @@ void MouseMoved(HWND window, HWND tooltip, int x, int y) {
     ReleaseDC(window, dc);
 }
 
-void ButtonPressed(HWND window, int x, int y) {
+bool ButtonPressed(HWND window, int x, int y) {
     SkinElementTable& table = FrontEnd.skin;
+    bool hit = false;
     HDC dc = GetDC(window);
     for (int i = 0; i < table.count; ++i) {
         SkinElement& element = table.elements[i];
@@ -154,8 +155,10 @@ void ButtonPressed(HWND window, int x, int y) {
         for (int j = 0; j < table.count; ++j) table.elements[j].pressed = 0;
         element.pressed = 1;
         SetCapture(window);
+        hit = true;
     }
     ReleaseDC(window, dc);
+    return hit;
 }
 
 int ButtonReleased(HWND window, int x, int y) {

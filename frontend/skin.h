@@ -25,5 +25,6 @@ void DrawElement(HDC dc, int index, Look look);
 // The mouse on the skin. ReleaseOn returns the element a release at (x, y)
 // runs the command of, or -1 (a check box toggles itself).
 void MouseMoved(HWND window, HWND tooltip, int x, int y);
-void ButtonPressed(HWND window, int x, int y);
+// True when the press fell on an enabled element.
+bool ButtonPressed(HWND window, int x, int y);
 int ButtonReleased(HWND window, int x, int y);
