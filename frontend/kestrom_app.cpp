@@ -11,6 +11,7 @@ namespace {
 
 constexpr char kInstanceMarker[] = "Zorvik2";
 constexpr DWORD kInstanceMarkerSize = 32;
+constexpr INT_PTR kConsentRefused = 1;
 
 // A refusal at start-up: the message, then the process ends at once.
 [[noreturn]] void Refuse(const char* text, const char* caption) {
@@ -40,8 +41,11 @@ BOOL CKestromApp::InitInstance() {
     RegisterApplicationRestart(nullptr, 0);
 
     CKestromDlg dialog;
-    dialog.DoModal();
+    // The dialog ends with 1 only when the user refused the consent.
+    if (dialog.DoModal() == kConsentRefused) exit_code_ = 1;
     return FALSE;
 }
+
+int CKestromApp::ExitInstance() { return exit_code_; }
 
 CKestromApp theApp;

@@ -9,4 +9,9 @@ class CKestromApp : public CWinApp {
 public:
     CKestromApp();
     BOOL InitInstance() override;
+    // 1 when the user refused the start, else 0.
+    int ExitInstance() override;
+
+private:
+    int exit_code_ = 0;
 };

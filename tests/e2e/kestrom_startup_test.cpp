@@ -221,9 +221,9 @@ void StartAndRefuseConsent(const ProgramFolder& folder) {
     Process kestrom;
     ASSERT_TRUE(kestrom.Start(folder.program())) << folder.program();
     ASSERT_NO_FATAL_FAILURE(AnswerBox(kestrom, Consent("Cancel")));
-    // The dialog ends before it shows and the program ends the ordinary way,
-    // with no exit code of its own: 0.
-    ASSERT_NO_FATAL_FAILURE(ExpectExit(kestrom, 0));
+    // The dialog ends before it shows; a start the user refused is no
+    // success: exit code 1.
+    ASSERT_NO_FATAL_FAILURE(ExpectExit(kestrom, 1));
 }
 
 void CloseWithExit(const Process& kestrom, HWND main) {
