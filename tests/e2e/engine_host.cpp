@@ -3,6 +3,8 @@
 #include <fstream>
 #include <sstream>
 
+#include <gtest/gtest.h>
+
 #include "png_writer.h"
 #include "screen_capture.h"
 #include "window_robot.h"
@@ -14,6 +16,14 @@ std::string ReadAll(const std::string& path) {
     std::ostringstream bytes;
     bytes << file.rdbuf();
     return bytes.str();
+}
+
+std::string MakeAwardImage(const std::string& path, const char* filler) {
+    const ProgramRun made = RunProgram("\"" + ProgramDir() + "vossel-mkimage.exe\" award --size 1M --part 6A69VN01 "
+                                       "--filler " + std::string(filler) + " -o \"" + path + "\"",
+                                       60000);
+    EXPECT_TRUE(made.finished && made.exit_code == 0) << made.output;
+    return ReadAll(path);
 }
 
 EngineCall::EngineCall(std::function<int()> call) : call_(std::move(call)) {

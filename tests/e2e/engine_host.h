@@ -27,6 +27,11 @@ Function Bind(HMODULE module, const char* name) {
 
 std::string ReadAll(const std::string& path);
 
+// A 1 MiB Award image for part number 6A69VN01 with the filler byte given
+// ("0x5A"), made by vossel-mkimage.exe at path; its bytes, or empty (with a
+// test failure) when it could not be made.
+std::string MakeAwardImage(const std::string& path, const char* filler);
+
 // A call of the engine on a thread of its own, with a bounded wait for its
 // end. A test that failed half-way leaves a dialog open: the destructor closes
 // what is left of this process's dialogs so that the call can end.

@@ -31,7 +31,9 @@ constexpr POINT kSaveBios = {452, 135};
 constexpr POINT kExit = {519, 44};
 constexpr RECT kUpdateFromFileRect = {362, 98, 543, 122};
 constexpr RECT kProgressBar = {45, 174, 352, 184};
-constexpr RECT kStatusLine = {100, 186, 260, 200};
+constexpr POINT kClearDmi = {262, 219};
+constexpr RECT kClearDmiRect = {250, 207, 274, 231};
+constexpr RECT kLogo = {49, 34, 150, 61};
 
 void WriteBytes(const std::string& path, const std::string& bytes) {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
@@ -74,7 +76,8 @@ std::string DiffBox(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b
 class Kestrom {
 public:
     explicit Kestrom(const ScratchDir& folder) {
-        STARTUPINFOA startup = {sizeof startup};
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
         PROCESS_INFORMATION started = {};
         std::string command = "\"" + folder.File("Kestrom.exe") + "\"";
         if (CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, folder.path().c_str(),
@@ -145,13 +148,7 @@ protected:
     }
 
     std::string MakeImage(const char* filler) {
-        const std::string path = scratch_.File(std::string("image-") + filler + ".bin");
-        const ProgramRun made =
-            RunProgram("\"" + ProgramDir() + "vossel-mkimage.exe\" award --size 1M --part 6A69VN01 --filler " +
-                           filler + " -o \"" + path + "\"",
-                       60000);
-        EXPECT_TRUE(made.finished && made.exit_code == 0) << made.output;
-        return ReadAll(path);
+        return MakeAwardImage(scratch_.File(std::string("image-") + filler + ".bin"), filler);
     }
 
     // Starts Kestrom, consents, and waits for its main window.
@@ -215,7 +212,7 @@ protected:
     std::string image_;
 };
 
-TEST_F(KestromCommands, ElementsShowTheirHoverAndPressedLooks) {
+TEST_F(KestromCommands, ElementsShowTheirLooksCheckBoxesToggleAndTheLogoMoves) {
     Kestrom kestrom(scratch_);
     HWND main = Start(kestrom);
     ASSERT_NE(main, nullptr);
@@ -253,6 +250,35 @@ TEST_F(KestromCommands, ElementsShowTheirHoverAndPressedLooks) {
         SavePixels(hover, kUpdateFromFileRect.right - kUpdateFromFileRect.left, "debug_hover.png");
     }
     EXPECT_TRUE(robot::FindWindows({std::string("Open"), std::nullopt, kestrom.pid()}).empty()) << "no command ran";
+
+    // A click on "Clear DMI" checks it at once; a second one unchecks it.
+    const std::vector<uint8_t> unchecked = ClientPixels(main, kClearDmiRect);
+    ASSERT_TRUE(robot::ClickAt(main, kClearDmi.x, kClearDmi.y));
+    ASSERT_TRUE(robot::MoveMouse(main, 300, 130));
+    std::vector<uint8_t> checked = unchecked;
+    for (int i = 0; i < 200 && checked == unchecked; ++i) {
+        Sleep(10);
+        checked = ClientPixels(main, kClearDmiRect);
+    }
+    EXPECT_NE(checked, unchecked);
+    EXPECT_TRUE(robot::SaveScreenshot(main, robot::ScreenshotPath("kestrom_clear_dmi_checked.png")));
+    ASSERT_TRUE(robot::ClickAt(main, kClearDmi.x, kClearDmi.y));
+    ASSERT_TRUE(robot::MoveMouse(main, 300, 130));
+    std::vector<uint8_t> again = checked;
+    for (int i = 0; i < 200 && again != unchecked; ++i) {
+        Sleep(10);
+        again = ClientPixels(main, kClearDmiRect);
+    }
+    EXPECT_EQ(again, unchecked);
+
+    // The logo moves on by itself.
+    const std::vector<uint8_t> logo = ClientPixels(main, kLogo);
+    std::vector<uint8_t> later = logo;
+    for (int i = 0; i < 200 && later == logo; ++i) {
+        Sleep(10);
+        later = ClientPixels(main, kLogo);
+    }
+    EXPECT_NE(later, logo) << "the logo animates";
     ASSERT_TRUE(robot::ClickAt(main, kExit.x, kExit.y));
     EXPECT_EQ(kestrom.ExitCode(kFinishTimeoutMs), 0);
 }

@@ -83,14 +83,8 @@ protected:
     }
     void SetUp() override { ASSERT_NE(engine_, nullptr); }
 
-    // A 1 MiB Award image of the board, made by vossel-mkimage.
     static std::string MakeImage(const char* filler) {
-        const std::string path = scratch_->File(std::string("image-") + filler + ".bin");
-        const ProgramRun made = RunProgram("\"" + ProgramDir() + "vossel-mkimage.exe\" award --size 1M --part 6A69VN01 "
-                                           "--filler " + filler + " -o \"" + path + "\"",
-                                           60000);
-        EXPECT_TRUE(made.finished && made.exit_code == 0) << made.output;
-        return ReadAll(path);
+        return MakeAwardImage(scratch_->File(std::string("image-") + filler + ".bin"), filler);
     }
     static std::string Part() { return ReadAll(scratch_->File("flash.bin")); }
 

@@ -83,12 +83,7 @@ HMODULE UpdateAndSave::engine_ = nullptr;
 
 TEST_F(UpdateAndSave, AnImagePickedInTheOpenDialogIsConfirmedWrittenAndTheRestartPostponed) {
     const std::string image_path = scratch_->File("board-f7.bin");
-    const e2e::ProgramRun made = e2e::RunProgram(
-        "\"" + e2e::ProgramDir() + "vossel-mkimage.exe\" award --size 1M --part 6A69VN01 --filler 0x5A -o \"" +
-            image_path + "\"",
-        60000);
-    ASSERT_TRUE(made.finished && made.exit_code == 0) << made.output;
-    const std::string image = ReadAll(image_path);
+    const std::string image = MakeAwardImage(image_path, "0x5A");
     ASSERT_EQ(image.size(), 0x100000u);
     ASSERT_NE(Part(), image);
 
