@@ -161,7 +161,10 @@ int __cdecl BiosUpdateCheck(char* text, unsigned textSize) {
         if (offer.kind == vossel::UpdateCheckOffer::kNoVersion) continue;
         if (vossel::CompareBiosVersion(sign_on.c_str(), offer.version.c_str()) != vossel::kCandidateNewer) return 0;
         lstrcpynA(Engine.CurrentServer, host, sizeof Engine.CurrentServer);
-        if (text != nullptr) std::memcpy(text, offer.text.data(), offer.text.size() < textSize ? offer.text.size() : textSize);
+        // The caller's buffer gets the text's bytes, no terminator, never more
+        // than it holds.
+        const size_t copied = offer.text.size() < textSize ? offer.text.size() : textSize;
+        if (text != nullptr) std::memcpy(text, offer.text.data(), copied);
         return 1;
     }
     return 0;

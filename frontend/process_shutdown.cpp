@@ -19,10 +19,9 @@ struct Toolhelp {
     Toolhelp() {
         kernel = LoadLibraryA("KERNEL32.DLL");
         if (kernel == nullptr) return;
-        CreateToolhelp32Snapshot =
-            reinterpret_cast<CreateSnapshotFn>(reinterpret_cast<void*>(GetProcAddress(kernel, "CreateToolhelp32Snapshot")));
-        Process32First = reinterpret_cast<ProcessWalkFn>(reinterpret_cast<void*>(GetProcAddress(kernel, "Process32First")));
-        Process32Next = reinterpret_cast<ProcessWalkFn>(reinterpret_cast<void*>(GetProcAddress(kernel, "Process32Next")));
+        CreateToolhelp32Snapshot = Bind<CreateSnapshotFn>("CreateToolhelp32Snapshot");
+        Process32First = Bind<ProcessWalkFn>("Process32First");
+        Process32Next = Bind<ProcessWalkFn>("Process32Next");
     }
     ~Toolhelp() {
         if (kernel != nullptr) FreeLibrary(kernel);
@@ -30,6 +29,12 @@ struct Toolhelp {
     Toolhelp(const Toolhelp&) = delete;
     Toolhelp& operator=(const Toolhelp&) = delete;
     bool bound() const { return CreateToolhelp32Snapshot && Process32First && Process32Next; }
+
+private:
+    template <typename Function>
+    Function Bind(const char* name) const {
+        return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(kernel, name)));
+    }
 };
 
 // Calls visit(entry) for every process of a snapshot; false when none could

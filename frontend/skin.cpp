@@ -93,12 +93,16 @@ bool ElementLook(int index, Look look, HBITMAP* image, HBITMAP* mask) {
     case Look::kResting:
         *image = element.restingImage;
         *mask = element.restingMask;
-        if (IsCheckBox(index)) *image = *mask = CheckBoxChecked(index) ? FrontEnd.checkedResting : FrontEnd.uncheckedResting;
+        if (IsCheckBox(index)) {
+            *image = *mask = CheckBoxChecked(index) ? FrontEnd.checkedResting : FrontEnd.uncheckedResting;
+        }
         break;
     case Look::kHover:
         *image = element.hoverImage;
         *mask = element.hoverMask;
-        if (IsCheckBox(index)) *image = *mask = CheckBoxChecked(index) ? FrontEnd.checkedHover : FrontEnd.uncheckedHover;
+        if (IsCheckBox(index)) {
+            *image = *mask = CheckBoxChecked(index) ? FrontEnd.checkedHover : FrontEnd.uncheckedHover;
+        }
         break;
     case Look::kPressed:
         *image = element.pressedImage;
