@@ -90,7 +90,23 @@ uint32_t GetImageFileSize(const char* path) {
     return static_cast<uint32_t>(size.QuadPart);
 }
 
+namespace {
+thread_local CheckMessageCapture* t_capture = nullptr;
+}  // namespace
+
+CheckMessageCapture::CheckMessageCapture() : outer_(t_capture) { t_capture = this; }
+
+CheckMessageCapture::~CheckMessageCapture() { t_capture = outer_; }
+
+void CheckMessageCapture::Keep(const CheckMessage& message) {
+    if (message_ == nullptr) message_ = &message;
+}
+
 void ShowCheckMessage(const CheckMessage& message) {
+    if (t_capture != nullptr) {
+        t_capture->Keep(message);
+        return;
+    }
     AfxShowMessageBox(nullptr, message.text, message.caption, MB_OK | IconFlags(message.icon));
 }
 

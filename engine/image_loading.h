@@ -39,7 +39,24 @@ int LoadImageFile(const char* path, uint8_t* buffer, uint32_t expectedSize);
 uint32_t GetImageFileSize(const char* path);
 
 // Shows one of the engine's check messages: no owner window, an OK button.
+// While a CheckMessageCapture lives on the calling thread, the first message
+// is kept there instead and nothing is shown.
 void ShowCheckMessage(const vossel::CheckMessage& message);
+
+class CheckMessageCapture {
+public:
+    CheckMessageCapture();
+    ~CheckMessageCapture();
+    CheckMessageCapture(const CheckMessageCapture&) = delete;
+    CheckMessageCapture& operator=(const CheckMessageCapture&) = delete;
+    // The first message the checks ended in, nullptr when none.
+    const vossel::CheckMessage* message() const { return message_; }
+    void Keep(const vossel::CheckMessage& message);
+
+private:
+    const vossel::CheckMessage* message_ = nullptr;
+    CheckMessageCapture* outer_;
+};
 
 // Places the image file at path into buffer for an update on path, as the
 // board mode asks: may enter BoardMode 2 (FlashSize doubled, a new buffer) or

@@ -192,6 +192,8 @@ constexpr KeyRule kKeyRules[] = {
      [](const char* v, const std::string&, BoardConfig& b, std::string& p) { return ReadUnsigned(v, 0, kMaxFlashSize, b.dmiLength, p); }},
     {"Flash", "SizeAdaptedWrites",
      [](const char* v, const std::string&, BoardConfig& b, std::string& p) { return ReadFlag(v, b.sizeAdaptedWrites, p); }},
+    {"Flash", "CorruptWrites",
+     [](const char* v, const std::string&, BoardConfig& b, std::string& p) { return ReadFlag(v, b.corruptWrites, p); }},
     {"Bios", "BiosType",
      [](const char* v, const std::string&, BoardConfig& b, std::string& p) { return ReadInt(v, b.biosType, p); }},
     {"Bios", "BiosPartNumber",

@@ -70,6 +70,10 @@ struct BoardConfig {
     // Writes of half or twice the part's size are taken too, as a board that
     // comes with either of two part sizes takes the image made for the other.
     bool sizeAdaptedWrites = false;
+    // A failing part: after each write has passed the driver's own verify,
+    // one byte in the middle of the written range flips its lowest bit. The
+    // write still reports success; only reading the part back shows it.
+    bool corruptWrites = false;
 
     // Fixed answers of the board.
     bool dualBios = false;

@@ -287,7 +287,7 @@ bool WritePart(const BoardConfig& board, int part, const unsigned char* image, c
         return false;
     }
     std::vector<uint8_t> readBack(LargestSlice(placement.length));
-    return RunPhase(board, kStatusVerifying, begin, placement.length, [&](uint32_t offset, uint32_t length) {
+    const bool verified = RunPhase(board, kStatusVerifying, begin, placement.length, [&](uint32_t offset, uint32_t length) {
         if (!file.ReadAt(offset, readBack.data(), length, problem)) {
             return false;
         }
@@ -303,6 +303,12 @@ bool WritePart(const BoardConfig& board, int part, const unsigned char* image, c
         }
         return true;
     });
+    if (!verified || !board.corruptWrites || placement.length == 0) return verified;
+    uint8_t flipped = 0;
+    const uint32_t middle = begin + placement.length / 2;
+    if (!file.ReadAt(middle, &flipped, 1, problem)) return false;
+    flipped ^= 0x01;
+    return file.WriteAt(middle, &flipped, 1, problem);
 }
 
 // The write functions share one course: check the arguments, take the flash
