@@ -36,7 +36,7 @@ using IntFn = int(__cdecl*)();
 using ByteFn = uint8_t(__cdecl*)();
 using ProgressFn = void(__cdecl*)(int* status, int* percent, int* busy);
 using HubrixProgressFn = void(__cdecl*)(int* status, int* percent);
-using SaveBiosExFn = uint8_t(__cdecl*)(int ignored, const char* path);
+using SaveBiosQuietFn = uint8_t(__cdecl*)(const char* path);
 using FlashBiosFn = int(__cdecl*)(int source, const char* path, int keepDmi, int loadCmosDefaults,
                                   unsigned imageLength);
 using UpdateCheckFn = int(__cdecl*)(char* text, unsigned textSize);

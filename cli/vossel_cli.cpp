@@ -138,7 +138,7 @@ struct Engine {
     IntFn IsDualBiosSupported = nullptr;
     ProgressFn Get_Progress_Status = nullptr;
     HubrixProgressFn GetProgressStatusForHubrix = nullptr;
-    SaveBiosExFn SaveBiosEx = nullptr;
+    SaveBiosQuietFn SaveBiosQuiet = nullptr;
     FlashBiosFn FlashBIOS = nullptr;
     UpdateCheckFn BiosUpdateCheck = nullptr;
     IntFn UpdateBiosByUpdateManager = nullptr;
@@ -186,7 +186,7 @@ struct Engine {
         bind(IsDualBiosSupported, module, engine_path, "IsDualBiosSupported");
         bind(Get_Progress_Status, module, engine_path, "Get_Progress_Status");
         bind(GetProgressStatusForHubrix, module, engine_path, "GetProgressStatusForHubrix");
-        bind(SaveBiosEx, module, engine_path, "SaveBiosEx");
+        bind(SaveBiosQuiet, module, engine_path, "SaveBiosQuiet");
         bind(FlashBIOS, module, engine_path, "FlashBIOS");
         bind(BiosUpdateCheck, module, engine_path, "BiosUpdateCheck");
         bind(UpdateBiosByUpdateManager, module, engine_path, "UpdateBiosByUpdateManager");
@@ -561,9 +561,10 @@ const char* SaveFailure(uint8_t result) {
     }
 }
 
-// SaveBiosEx with a progress bar; 0 saved, else its result code.
+// The engine's quiet save (SaveBiosEx without the writer's message) with a
+// progress bar; 0 saved, else its result code.
 uint8_t SaveWithProgress(const Engine& engine, const std::string& path) {
-    return static_cast<uint8_t>(RunWithProgress([&]() -> int { return engine.SaveBiosEx(0, path.c_str()); },
+    return static_cast<uint8_t>(RunWithProgress([&]() -> int { return engine.SaveBiosQuiet(path.c_str()); },
                                                 [&](ProgressBar& bar) { SampleEngineProgress(engine, bar); }));
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "bios_save.h"
 #include "board_validation.h"
 #include "engine_state.h"
 #include "exclusive_operation.h"
@@ -146,4 +147,9 @@ int __cdecl VerifyBiosImage(const char* path, unsigned* firstDifference) {
         }
     }
     return 1;
+}
+
+uint8_t __cdecl SaveBiosQuiet(const char* path) {
+    CheckMessageCapture capture;
+    return SaveBiosEx(0, path);
 }

@@ -1,8 +1,9 @@
-// Two additions for tools that write the BIOS unattended and want to know
-// before and after: CheckBiosImage runs every check FlashBIOS makes on an
-// image file, without writing and without any window, and tells which check
+// Additions for tools that write the BIOS unattended and want to know before
+// and after: CheckBiosImage runs every check FlashBIOS makes on an image
+// file, without writing and without any window, and tells which check
 // refused it and why; VerifyBiosImage reads the part back and compares it
-// with what FlashBIOS writes of that file.
+// with what FlashBIOS writes of that file; SaveBiosQuiet saves the part as
+// SaveBiosEx does but never shows the writer's message.
 #pragma once
 
 #include <cstdint>
@@ -50,4 +51,8 @@ int __cdecl CheckBiosImage(const char* path, VosselImageCheck* result);
 // first differing offset of the part in *firstDifference; -1: no comparison
 // (the image is refused, the part cannot be read, an operation runs).
 int __cdecl VerifyBiosImage(const char* path, unsigned* firstDifference);
+// SaveBiosEx(0, path) without any window: the same result codes (0 written,
+// 1 no memory, 2 the part could not be read, 3 the file could not be
+// written, a full disk included).
+uint8_t __cdecl SaveBiosQuiet(const char* path);
 }

@@ -4,6 +4,9 @@
 // the files it wrote are compared byte for byte.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <cstring>
+
 #include <fstream>
 #include <memory>
 #include <string>
@@ -231,6 +234,44 @@ TEST_F(Cli, SaveWritesThePart) {
 
     const ProgramRun refused = Vossel("save " + Quoted("no such folder\\saved.bin"));
     EXPECT_EQ(refused.exit_code, 7u) << refused.output;
+}
+
+}  // namespace
+
+namespace {
+
+// A backup onto a full disk stops the flash before anything is written: the
+// image lies on a small filesystem (the small_disks fixture) with room for
+// it but not for the backup beside it.
+TEST_F(Cli, ABackupThatCannotBeWrittenStopsTheFlash) {
+    const char* disks = std::getenv("VOSSEL_SMALL_DISKS");
+    std::string full = disks != nullptr ? std::string("Z:") + disks + "/full/" : std::string();
+    for (char& c : full) {
+        if (c == '/') c = '\\';
+    }
+    if (full.empty() || !FileExists(full + "ready")) {
+        GTEST_SKIP() << "the small_disks fixture mounted no small filesystem (it needs root)";
+    }
+    LayOut();
+    // A 128 KiB board: its image fits the disk, a second copy does not.
+    std::string board = BoardFile("");
+    board.replace(board.find("FlashSize=0x100000"), std::strlen("FlashSize=0x100000"), "FlashSize=0x20000");
+    WriteFile(dir().File("flashsim.ini"), board);
+    const std::string old_part(0x20000, '\x11');
+    WriteFile(dir().File("flash.bin"), old_part);
+    const std::string image_path = full + "new.bin";
+    const ProgramRun made = RunProgram("\"" + ProgramDir() + "vossel-mkimage.exe\" award --size 128K --part 6A69VN01 "
+                                       "-o \"" + image_path + "\"",
+                                       kRunTimeoutMs);
+    ASSERT_TRUE(made.finished && made.exit_code == 0) << made.output;
+    const std::string older_backup = ReadAll(full + "backup.bin");
+
+    const ProgramRun run = Vossel("flash \"" + image_path + "\" --yes");
+    EXPECT_EQ(run.exit_code, 4u) << run.output;
+    EXPECT_EQ(ReadAll(dir().File("flash.bin")), old_part) << "nothing was written";
+    EXPECT_TRUE(Matching(full, "backup-*").empty()) << "no partial backup is left";
+    EXPECT_EQ(ReadAll(full + "backup.bin"), older_backup);
+    DeleteFileA(image_path.c_str());
 }
 
 }  // namespace
