@@ -215,13 +215,22 @@ private:
 // benchmark with the engine's reason instead of a hang.
 class BoxGuard {
 public:
-    BoxGuard() : thread_(CreateThread(nullptr, 0, &BoxGuard::Main, this, 0, nullptr)) {}
+    // Returns once the thread has made its first window calls. Wine sets up a
+    // thread's window state on its first such call and may take the loader
+    // lock doing it; a thread that did so only while the engine's start-up
+    // runs inside LoadLibrary (holding that lock) could deadlock with it.
+    BoxGuard()
+        : ready_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+          thread_(CreateThread(nullptr, 0, &BoxGuard::Main, this, 0, nullptr)) {
+        if (thread_ != nullptr && ready_ != nullptr) WaitForSingleObject(ready_, 30000);
+    }
     ~BoxGuard() {
         stop_ = true;
         if (thread_ != nullptr) {
             WaitForSingleObject(thread_, INFINITE);
             CloseHandle(thread_);
         }
+        if (ready_ != nullptr) CloseHandle(ready_);
     }
     BoxGuard(const BoxGuard&) = delete;
     BoxGuard& operator=(const BoxGuard&) = delete;
@@ -282,6 +291,13 @@ private:
         while (!stop_) {
             HWND box = nullptr;
             EnumWindows(&BoxGuard::VisitTop, reinterpret_cast<LPARAM>(&box));
+            // Every kind of window call the answer makes, once, before the
+            // owner goes on.
+            if (ready_ != nullptr) {
+                ClassOf(GetDesktopWindow());
+                TextOf(GetDesktopWindow());
+                SetEvent(ready_);
+            }
             if (box != nullptr) Answer(box);
             Sleep(50);
         }
@@ -308,6 +324,7 @@ private:
     std::atomic<bool> stop_{false};
     std::mutex mutex_;
     std::vector<std::string> seen_;
+    HANDLE ready_;
     HANDLE thread_;
 };
 
