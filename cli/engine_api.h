@@ -1,35 +1,18 @@
-// The engine's and the driver's exports as vossel.exe binds them by name. The
-// records mirror the engine's own; their layouts are binary formats.
+// The engine's and the driver's exports as vossel.exe binds them by name,
+// with the engine's declarations of its records; nothing of the engine is
+// linked in.
 #pragma once
 
 #include <cstdint>
 
+#include "checked_update.h"
+
 namespace vcli {
 
-struct ImageCheck {
-    uint32_t size;          // sizeof(ImageCheck), set by the caller
-    int32_t writable;       // 1 when FlashBIOS(2, path) would write the image
-    int32_t failedCheck;    // CheckId
-    int32_t plan;           // the driver write FlashBIOS would make
-    int32_t boardMode;
-    uint32_t writeLength;   // bytes the driver would be given
-    char message[256];      // the refusal FlashBIOS would show; empty when writable
-    char caption[32];
-};
+// The check record and its codes are the engine's own declarations.
+using ImageCheck = ::VosselImageCheck;
 static_assert(sizeof(ImageCheck) == 312, "the engine's check record is 312 bytes");
-
-enum CheckId : int32_t {
-    kCheckNone = 0,
-    kCheckPath = 1,
-    kCheckSize = 2,
-    kCheckFamily = 3,
-    kCheckPartNumber = 4,
-    kCheckSeries = 5,
-    kCheckProgramVersion = 6,
-    kCheckDriverPermission = 7,
-    kCheckProtectionDate = 8,
-    kCheckBusy = 9,
-};
+using CheckId = ::VosselCheck;
 
 using GetRecordFn = void(__cdecl*)(void* record, unsigned size);
 using IntFn = int(__cdecl*)();
