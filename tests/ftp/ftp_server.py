@@ -51,7 +51,7 @@ warnings.filterwarnings("ignore", category=DeprecationWarning)
 try:
     from pyftpdlib.authorizers import AuthenticationFailed, DummyAuthorizer
     from pyftpdlib.filesystems import AbstractedFS
-    from pyftpdlib.handlers import DTPHandler, FTPHandler
+    from pyftpdlib.handlers import DTPHandler, FTPHandler, ThrottledDTPHandler
     from pyftpdlib.servers import FTPServer
 except ImportError:  # pragma: no cover - reported to whoever started us
     sys.stderr.write("ftp_server.py: pyftpdlib is missing (Debian package python3-pyftpdlib)\n")
@@ -102,6 +102,7 @@ class Settings:
         self.hide = []
         self.rules = {}  # file name or root-relative path -> Rule
         self.stall_limit = 60.0
+        self.rate = 0  # bytes per second a data connection sends at most; 0: no limit
 
 
 def load_config(path, s):
@@ -146,11 +147,13 @@ def parse_args(argv):
     p.add_argument("--stall-after", action="append", default=[], metavar="FILE=N")
     p.add_argument("--extra", action="append", default=[], metavar="FILE=N[:HH]")
     p.add_argument("--stall-limit", type=float, metavar="SECONDS")
+    p.add_argument("--rate", type=int, metavar="BYTES_PER_SECOND",
+                   help="send files no faster than this, so that a client's progress can be watched")
     a = p.parse_args(argv)
     s = Settings()
     if a.config:
         load_config(a.config, s)
-    for key in ("address", "port", "root", "log", "stall_limit"):
+    for key in ("address", "port", "root", "log", "stall_limit", "rate"):
         if getattr(a, key) is not None:
             setattr(s, key, getattr(a, key))
     if a.no_anonymous:
@@ -446,6 +449,9 @@ def make_server(s):
     handler.settings = s
     handler.commands = CommandLog(s.log)
     handler.stall_limit = float(s.stall_limit)
+    if s.rate:
+        handler.dtp_handler = type("PacedDTP", (FaultDTP, ThrottledDTPHandler),
+                                   {"write_limit": int(s.rate), "read_limit": 0})
     handler.abstracted_fs = type("ConfiguredFS", (HidingFS,), {
         "hidden": tuple(os.path.realpath(os.path.join(s.root, h.strip("/"))) for h in s.hide)})
     return FTPServer((s.address, s.port), handler)
