@@ -115,14 +115,14 @@ INT_PTR CFileDialog::ShowItemDialog(bool* shown) {
     const auto pairs = ParseFilter(filter_);
     std::vector<std::wstring> texts;
     texts.reserve(pairs.size() * 2);
-    std::vector<COMDLG_FILTERSPEC> specs;
+    std::vector<COMDLG_FILTERSPEC> file_types;
     for (const auto& pair : pairs) {
         texts.push_back(Widen(pair.first));
         texts.push_back(Widen(pair.second));
     }
-    for (size_t i = 0; i < pairs.size(); ++i) specs.push_back({texts[2 * i].c_str(), texts[2 * i + 1].c_str()});
-    if (!specs.empty()) {
-        dialog->SetFileTypes(UINT(specs.size()), specs.data());
+    for (size_t i = 0; i < pairs.size(); ++i) file_types.push_back({texts[2 * i].c_str(), texts[2 * i + 1].c_str()});
+    if (!file_types.empty()) {
+        dialog->SetFileTypes(UINT(file_types.size()), file_types.data());
         dialog->SetFileTypeIndex(1);
     }
 

@@ -6,13 +6,13 @@
 
 namespace {
 
-struct ElementSpec {
+struct ElementLayout {
     const char* name;
     int left, top, right, bottom;
     int resting, restingMask, hover, hoverMask, pressed, pressedMask, disabled;  // 0: none
 };
 
-constexpr ElementSpec kElements[] = {
+constexpr ElementLayout kElements[] = {
     {"Update BIOS from NORVANE Server", 362, 73, 543, 97, 189, 189, 191, 191, 190, 190, 188},
     {"Update BIOS from File", 362, 98, 543, 122, 193, 193, 195, 195, 194, 194, 192},
     {"Save Current BIOS to File", 362, 123, 543, 147, 197, 197, 199, 199, 198, 198, 196},
@@ -53,22 +53,22 @@ void BuildSkinElements(HINSTANCE instance, int32_t biosVendor) {
         return loaded[id];
     };
     for (int i = 0; i < kElementCount; ++i) {
-        const ElementSpec& spec = kElements[i];
+        const ElementLayout& layout = kElements[i];
         SkinElement& element = table.elements[i];
         element = SkinElement{};
-        element.top = spec.top;
-        element.left = spec.left;
-        element.right = spec.right;
-        element.bottom = spec.bottom;
-        element.restingImage = bitmap(spec.resting);
-        element.restingMask = bitmap(spec.restingMask);
-        element.hoverImage = bitmap(spec.hover);
-        element.hoverMask = bitmap(spec.hoverMask);
-        element.pressedImage = bitmap(spec.pressed);
-        element.pressedMask = bitmap(spec.pressedMask);
-        element.disabledImage = bitmap(spec.disabled);
-        element.disabledMask = bitmap(spec.disabled);
-        element.name = spec.name;
+        element.top = layout.top;
+        element.left = layout.left;
+        element.right = layout.right;
+        element.bottom = layout.bottom;
+        element.restingImage = bitmap(layout.resting);
+        element.restingMask = bitmap(layout.restingMask);
+        element.hoverImage = bitmap(layout.hover);
+        element.hoverMask = bitmap(layout.hoverMask);
+        element.pressedImage = bitmap(layout.pressed);
+        element.pressedMask = bitmap(layout.pressedMask);
+        element.disabledImage = bitmap(layout.disabled);
+        element.disabledMask = bitmap(layout.disabled);
+        element.name = layout.name;
         element.disabled = IsCheckBox(i) && biosVendor != kBiosTypeAward ? 1 : 0;
     }
     table.count = kElementCount;

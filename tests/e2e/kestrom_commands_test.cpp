@@ -48,15 +48,6 @@ std::vector<uint8_t> ClientPixels(HWND window, RECT rect) {
     return image.rgb;
 }
 
-// A capture of ClientPixels as a PNG file, for a look after a failure.
-void SavePixels(const std::vector<uint8_t>& bgrx, int width, const std::string& name) {
-    robot::RgbImage image;
-    image.width = unsigned(width);
-    image.height = unsigned(bgrx.size() / 3 / size_t(width));
-    image.rgb = bgrx;
-    robot::WritePngFile(image, robot::ScreenshotPath(name));
-}
-
 // Where two captures of one rectangle differ, for a failure message.
 std::string DiffBox(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, int width) {
     if (a.size() != b.size()) return "sizes differ";
@@ -244,11 +235,6 @@ TEST_F(KestromCommands, ElementsShowTheirLooksCheckBoxesToggleAndTheLogoMoves) {
         after = ClientPixels(main, kUpdateFromFileRect);
     }
     EXPECT_TRUE(after == resting) << DiffBox(after, resting, kUpdateFromFileRect.right - kUpdateFromFileRect.left);
-    if (after != resting) {
-        SavePixels(after, kUpdateFromFileRect.right - kUpdateFromFileRect.left, "debug_after.png");
-        SavePixels(resting, kUpdateFromFileRect.right - kUpdateFromFileRect.left, "debug_resting.png");
-        SavePixels(hover, kUpdateFromFileRect.right - kUpdateFromFileRect.left, "debug_hover.png");
-    }
     EXPECT_TRUE(robot::FindWindows({std::string("Open"), std::nullopt, kestrom.pid()}).empty()) << "no command ran";
 
     // A click on "Clear DMI" checks it at once; a second one unchecks it.

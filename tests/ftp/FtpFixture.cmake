@@ -1,9 +1,9 @@
 # FTP servers for tests of the engine's update from a server.
 #
-# vossel_ftp_fixture(NAME <fixture> SPEC <spec file>)
+# vossel_ftp_fixture(NAME <fixture> SERVERS <server list>)
 # Registers the tests <fixture>_start (FIXTURES_SETUP <fixture>) and
 # <fixture>_stop (FIXTURES_CLEANUP <fixture>), which start and stop the servers
-# that the SPEC file lists (see ftp_fixture.sh). Their state, logs and relative
+# that the SERVERS file lists (see ftp_fixture.sh). Their state, logs and relative
 # roots live in ${CMAKE_BINARY_DIR}/ftp/<fixture>; the function also sets
 # <fixture>_STATEDIR to that folder in the caller's scope. Does nothing in trees
 # whose Windows tests are not run.
@@ -11,7 +11,7 @@
 # A test that uses the servers:
 #
 #   include(${PROJECT_SOURCE_DIR}/tests/ftp/FtpFixture.cmake)  # if defined elsewhere
-#   vossel_ftp_fixture(NAME engine_ftp SPEC ${CMAKE_CURRENT_SOURCE_DIR}/engine_ftp.spec)
+#   vossel_ftp_fixture(NAME engine_ftp SERVERS ${CMAKE_CURRENT_SOURCE_DIR}/engine_ftp.servers)
 #   vossel_add_wine_test(NAME engine_update_from_server COMMAND ... TIMEOUT 180)
 #   set_tests_properties(engine_update_from_server PROPERTIES
 #                        FIXTURES_REQUIRED "wine_display;engine_ftp"
@@ -27,9 +27,9 @@
 include_guard(GLOBAL)
 
 function(vossel_ftp_fixture)
-  cmake_parse_arguments(ARG "" "NAME;SPEC" "" ${ARGN})
-  if(NOT ARG_NAME OR NOT ARG_SPEC)
-    message(FATAL_ERROR "vossel_ftp_fixture needs NAME and SPEC")
+  cmake_parse_arguments(ARG "" "NAME;SERVERS" "" ${ARGN})
+  if(NOT ARG_NAME OR NOT ARG_SERVERS)
+    message(FATAL_ERROR "vossel_ftp_fixture needs NAME and SERVERS")
   endif()
   set(state ${CMAKE_BINARY_DIR}/ftp/${ARG_NAME})
   set(${ARG_NAME}_STATEDIR ${state} PARENT_SCOPE)
@@ -37,7 +37,7 @@ function(vossel_ftp_fixture)
     return()
   endif()
   set(script ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/ftp_fixture.sh)
-  add_test(NAME ${ARG_NAME}_start COMMAND ${script} start ${state} ${ARG_SPEC})
+  add_test(NAME ${ARG_NAME}_start COMMAND ${script} start ${state} ${ARG_SERVERS})
   set_tests_properties(${ARG_NAME}_start PROPERTIES
                        FIXTURES_SETUP ${ARG_NAME} RESOURCE_LOCK ftp_port_21 TIMEOUT 120 LABELS ftp)
   add_test(NAME ${ARG_NAME}_stop COMMAND ${script} stop ${state})

@@ -1,6 +1,6 @@
 #!/bin/bash
-# start|stop STATEDIR SPECFILE
-# Starts the FTP servers that SPECFILE describes, one per line:
+# start|stop STATEDIR SERVERFILE
+# Starts the FTP servers that SERVERFILE describes, one per line:
 #
 #   name kind address[:port] root [options...]
 #
@@ -14,18 +14,18 @@
 # waits (20 s at most each) for its readiness line and writes
 # STATEDIR/servers.env:
 #
-#   FTP_SERVERS="main mirror ..."       names in spec order
+#   FTP_SERVERS="main mirror ..."       names in file order
 #   MAIN_KIND=pyftpdlib  MAIN_ADDR=127.0.0.2  MAIN_PORT=21
 #   MAIN_ROOT=/abs/root  MAIN_LOG=/abs/commands.log  MAIN_PID=1234
 #
 # (name upper-cased, other characters than letters and digits as _). The log
 # holds the commands each server received. stop ends the servers and removes
-# servers.env; logs and roots stay for a look after a failure. SPECFILE is
+# servers.env; logs and roots stay for a look after a failure. SERVERFILE is
 # not read by stop.
 set -u
-usage() { echo "usage: $0 start|stop STATEDIR SPECFILE" >&2; exit 2; }
+usage() { echo "usage: $0 start|stop STATEDIR SERVERFILE" >&2; exit 2; }
 [ $# -ge 2 ] || usage
-action=$1 state=$2 spec=${3:-}
+action=$1 state=$2 servers=${3:-}
 here=$(cd "$(dirname "$0")" && pwd)
 ready_wait=${FTP_READY_WAIT:-20}
 
@@ -68,7 +68,7 @@ stop_all() {
 env_name() { echo "$1" | tr '[:lower:]' '[:upper:]' | tr -c 'A-Z0-9\n' '_'; }
 
 start_all() {
-  [ -f "$spec" ] || { echo "no spec file $spec" >&2; return 1; }
+  [ -f "$servers" ] || { echo "no server list $servers" >&2; return 1; }
   local python
   python=$(find_python) || return 1
   local names=() line name kind where root opts addr port key
@@ -80,13 +80,13 @@ start_all() {
     line=${line%%$'\r'}
     case "$line" in ''|'#'*) continue ;; esac
     read -r name kind where root opts <<<"$line"
-    if [ -z "${root:-}" ]; then echo "spec line needs name kind address root: $line" >&2; return 1; fi
+    if [ -z "${root:-}" ]; then echo "a server line needs name kind address root: $line" >&2; return 1; fi
     addr=${where%%:*}
     port=21
     [ "$addr" != "$where" ] && port=${where#*:}
     key=$(env_name "$name")
     if [ -n "${seen[$key]:-}" ] || [ -n "${seen[$addr:$port]:-}" ]; then
-      echo "spec names $name or $addr:$port twice" >&2; return 1
+      echo "the server list names $name or $addr:$port twice" >&2; return 1
     fi
     seen[$key]=1; seen[$addr:$port]=1
     case "$root" in
@@ -127,7 +127,7 @@ start_all() {
       echo "${key}_LOG=$log"
       echo "${key}_PID=$(cat "$state/$name.pid")"
     } >>"$env"
-  done <"$spec"
+  done <"$servers"
 
   # Every server announces itself with one READY line once it listens.
   local deadline pid
@@ -151,8 +151,8 @@ start_all() {
 
 case "$action" in
   start)
-    [ -n "$spec" ] || usage
-    spec=$(cd "$(dirname "$spec")" && pwd)/$(basename "$spec")
+    [ -n "$servers" ] || usage
+    servers=$(cd "$(dirname "$servers")" && pwd)/$(basename "$servers")
     mkdir -p "$state"
     state=$(cd "$state" && pwd)
     stop_all

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Checks the test FTP servers of selftest.spec with the standard FTP client.
+"""Checks the test FTP servers of selftest.servers with the standard FTP client.
 
 Runs under the ftp_selftest_servers fixture: FTP_STATEDIR names the fixture's
 state folder, whose servers.env gives each server's address, root and log.
