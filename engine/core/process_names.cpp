@@ -4,8 +4,6 @@ namespace vossel {
 
 namespace {
 
-constexpr size_t kProcessIdBytes = 4;
-
 // Only A to Z change: a locale's case rules would turn bytes of 0x80 and
 // above into others.
 unsigned char AsciiLower(unsigned char c) {
@@ -23,15 +21,6 @@ bool SameExecutableName(const char* found, size_t foundCapacity, const char* tar
         }
     }
     return target[i] == '\0';
-}
-
-size_t ListedProcessCount(uint32_t bytesReturned) {
-    const size_t count = bytesReturned / kProcessIdBytes;
-    return count < kProcessIdCapacity ? count : kProcessIdCapacity;
-}
-
-bool EndListedProcess(bool nameRead, const char* nameBuffer, const char* target) {
-    return nameRead && SameExecutableName(nameBuffer, kModuleNameCapacity, target);
 }
 
 }  // namespace vossel

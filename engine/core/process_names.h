@@ -1,13 +1,11 @@
 // Which running processes the front end looks for by executable file name:
-// the boot-logo utility that must not run beside it, and the conflicting
-// programs it ends before loading the engine; the name match both use, and
-// what the process-status walk may examine. The snapshots, the opening and
-// the ending of processes stay with the front end. Portable: no Windows
-// header.
+// the boot-logo utility that must not run beside it and the conflicting
+// programs it ends before loading the engine, with the name match both use.
+// The snapshots, the opening and the ending of processes stay with the front
+// end. Portable: no Windows header.
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 
 namespace vossel {
 
@@ -26,24 +24,5 @@ inline constexpr const char* kConflictingProgramNames[] = {"brumo.exe", "trivex.
 // so a field the platform left unterminated is taken as foundCapacity
 // characters, not read beyond. target is terminated.
 bool SameExecutableName(const char* found, size_t foundCapacity, const char* target);
-
-// The process-status walk: EnumProcesses fills an array of
-// kProcessIdCapacity identifiers (4 bytes each) and returns the bytes it
-// wrote; the walk examines that many divided by 4, never more than the array
-// holds, so only the first 1024 processes are seen.
-inline constexpr size_t kProcessIdCapacity = 1024;
-size_t ListedProcessCount(uint32_t bytesReturned);
-
-// The name buffer of the process-status walk (260 bytes), set to this before
-// each process.
-inline constexpr size_t kModuleNameCapacity = 260;
-inline constexpr char kUnknownModuleName[] = "unknown";
-
-// Whether the process-status walk ends a process it opened: nameRead tells
-// whether the base name of its first module was read into the buffer. A
-// process whose name could not be read keeps the name "unknown" but is never
-// ended, even when target is "unknown": the name it would match is not its
-// own.
-bool EndListedProcess(bool nameRead, const char* nameBuffer, const char* target);
 
 }  // namespace vossel

@@ -245,10 +245,7 @@ namespace {
 // it but not for the backup beside it.
 TEST_F(Cli, ABackupThatCannotBeWrittenStopsTheFlash) {
     const char* disks = std::getenv("VOSSEL_SMALL_DISKS");
-    std::string full = disks != nullptr ? std::string("Z:") + disks + "/full/" : std::string();
-    for (char& c : full) {
-        if (c == '/') c = '\\';
-    }
+    const std::string full = disks != nullptr ? HostPathInWine(std::string(disks) + "/full/") : std::string();
     if (full.empty() || !FileExists(full + "ready")) {
         GTEST_SKIP() << "the small_disks fixture mounted no small filesystem (it needs root)";
     }

@@ -19,6 +19,9 @@ std::string ProgramDir();
 
 bool FileExists(const std::string& path);
 
+// A host (Unix) path as Wine shows it: Z: and backslashes.
+std::string HostPathInWine(const std::string& unixPath);
+
 // A new empty folder under the system's temporary folder; removed with its
 // files (not subfolders) when the object goes.
 class ScratchDir {

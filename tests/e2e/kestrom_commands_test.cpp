@@ -314,10 +314,7 @@ TEST_F(KestromCommands, UpdateFromAFileThenSaveTheFlashToAFile) {
 TEST_F(KestromCommands, UpdateFromTheLoopbackServer) {
     const char* state = std::getenv("FTP_STATEDIR");
     ASSERT_NE(state, nullptr) << "the e2e_ftp fixture did not run";
-    std::string root = std::string("Z:") + state + "/site/BIOS/";
-    for (char& c : root) {
-        if (c == '/') c = '\\';
-    }
+    const std::string root = HostPathInWine(std::string(state) + "/site/BIOS/");
     CreateDirectoryA(root.c_str(), nullptr);
     const std::string served = MakeImage("0x66");
     WriteBytes(root + "bios.ini", "[6A69VN01]\r\nNAME=GA-7X Rev 2\r\n0=GA-7X Rev 2 F6\r\n");

@@ -36,11 +36,7 @@ using HubProgressFn = void(__cdecl*)(int*, int*);
 std::string ServerRoot(const char* name) {
     const char* state = std::getenv("FTP_STATEDIR");
     if (state == nullptr) return {};
-    std::string path = std::string("Z:") + state + "/" + name + "/BIOS/";
-    for (char& c : path) {
-        if (c == '/') c = '\\';
-    }
-    return path;
+    return HostPathInWine(std::string(state) + "/" + name + "/BIOS/");
 }
 
 void WriteBytes(const std::string& path, const std::string& bytes) {

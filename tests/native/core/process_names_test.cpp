@@ -65,41 +65,5 @@ TEST(ConflictingProgramNames, InTheOrderTheyAreEnded) {
     EXPECT_STREQ("plorvad.exe", kConflictingProgramNames[2]);
 }
 
-TEST(ListedProcessCount, BytesOverFourUpToTheArray) {
-    struct Case {
-        uint32_t bytes;
-        size_t count;
-    };
-    const Case cases[] = {
-        {0, 0}, {3, 0}, {4, 1}, {7, 1}, {400, 100}, {4092, 1023}, {4096, 1024}, {4100, 1024}, {0xFFFFFFFF, 1024},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(c.count, ListedProcessCount(c.bytes)) << c.bytes;
-    }
-}
-
-TEST(EndListedProcess, OnlyAReadNameThatMatches) {
-    struct Case {
-        bool nameRead;
-        const char* buffer;
-        const char* target;
-        bool end;
-    };
-    const Case cases[] = {
-        {true, "Trivex.exe", "trivex.exe", true},
-        {true, "trivex.exe.old", "trivex.exe", false},
-        {false, kUnknownModuleName, "trivex.exe", false},
-        // An unread name is not the process's own, whatever the target.
-        {false, kUnknownModuleName, "unknown", false},
-        {true, "unknown", "UNKNOWN", true},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::Message() << c.buffer << " read " << c.nameRead << " against " << c.target);
-        char buffer[kModuleNameCapacity] = {};
-        std::strncpy(buffer, c.buffer, sizeof buffer - 1);
-        EXPECT_EQ(c.end, EndListedProcess(c.nameRead, buffer, c.target));
-    }
-}
-
 }  // namespace
 }  // namespace vossel

@@ -290,10 +290,7 @@ TEST_F(BiosSave, TargetPathsUpTo259CharactersAreSavedAndLongerOnesRefused) {
 std::string SmallDisk(const char* name) {
     const char* root = std::getenv("VOSSEL_SMALL_DISKS");
     if (root == nullptr || *root == '\0') return {};
-    std::string path = std::string("Z:") + root + "/" + name + "/";
-    for (char& c : path) {
-        if (c == '/') c = '\\';
-    }
+    const std::string path = HostPathInWine(std::string(root) + "/" + name + "/");
     if (GetFileAttributesA((path + "ready").c_str()) == INVALID_FILE_ATTRIBUTES) return {};
     return path;
 }

@@ -17,14 +17,6 @@ std::string Upper(std::string text) {
 
 }  // namespace
 
-std::string HostPathInWine(const std::string& unixPath) {
-    std::string path = "Z:" + unixPath;
-    for (char& c : path) {
-        if (c == '/') c = '\\';
-    }
-    return path;
-}
-
 bool FtpServers::Load(std::string* problem) {
     const char* state = std::getenv("FTP_STATEDIR");
     if (state == nullptr || *state == '\0') {
@@ -67,8 +59,4 @@ void FtpServers::ClearBiosFolder(const std::string& name) const {
 void FtpServers::Serve(const std::string& name, const std::string& file, const std::string& bytes) const {
     CreateDirectoryA((Root(name) + "BIOS").c_str(), nullptr);
     WriteFileBytes(Root(name) + "BIOS\\" + file, bytes);
-}
-
-void FtpServers::Remove(const std::string& name, const std::string& file) const {
-    DeleteFileA((Root(name) + "BIOS\\" + file).c_str());
 }

@@ -20,12 +20,9 @@ public:
     void ClearBiosFolder(const std::string& name) const;
     // Writes a file into the root's "BIOS" folder (created if need be).
     void Serve(const std::string& name, const std::string& file, const std::string& bytes) const;
-    void Remove(const std::string& name, const std::string& file) const;
 
 private:
     std::string Value(const std::string& key) const;
     std::map<std::string, std::string> values_;
 };
 
-// The host path as Wine shows it: Z: and backslashes.
-std::string HostPathInWine(const std::string& unixPath);

@@ -25,5 +25,8 @@ void RemoveTree(const std::string& dir);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 std::string ReadFileBytes(const std::string& path);
 
+// A host (Unix) path as Wine shows it: Z: and backslashes.
+std::string HostPathInWine(const std::string& unixPath);
+
 // Directory of the running test program, with a trailing backslash.
 std::string ProgramDir();
