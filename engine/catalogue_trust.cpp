@@ -93,12 +93,18 @@ CheckedCatalogue checked_catalogue;
 
 }  // namespace
 
+// BCryptHash would do this in one call, but it needs Windows 10 and the
+// engine runs on Windows 7: the hash object's three calls, one pass.
 bool Sha256(const uint8_t* data, uint32_t length, vossel::Digest* digest) {
     Algorithm sha256(BCRYPT_SHA256_ALGORITHM);
     if (sha256.get() == nullptr) return false;
-    static const uint8_t kNothing = 0;
-    return Succeeded(BCryptHash(sha256.get(), nullptr, 0, const_cast<uint8_t*>(length != 0 ? data : &kNothing),
-                                length, digest->data(), ULONG(digest->size())));
+    BCRYPT_HASH_HANDLE hash = nullptr;
+    if (!Succeeded(BCryptCreateHash(sha256.get(), &hash, nullptr, 0, nullptr, 0, 0))) return false;
+    const bool hashed =
+        (length == 0 || Succeeded(BCryptHashData(hash, const_cast<uint8_t*>(data), length, 0))) &&
+        Succeeded(BCryptFinishHash(hash, digest->data(), ULONG(digest->size()), 0));
+    BCryptDestroyHash(hash);
+    return hashed;
 }
 
 bool ImageMatchesPin(const vossel::PinnedDigest& pin, const uint8_t* image, uint32_t length) {

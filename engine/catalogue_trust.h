@@ -52,11 +52,11 @@ FetchedCatalogue FetchTrustedCatalogue(CFtpConnection& connection, bool requireS
 // Whether config.ini asks the interactive update for signed catalogues.
 bool InteractiveRequiresSigned();
 
-// SHA-256 of length bytes (BCryptHash); false when CNG fails.
+// SHA-256 of length bytes through CNG; false when CNG fails.
 bool Sha256(const uint8_t* data, uint32_t length, vossel::Digest* digest);
 
-// Whether a downloaded image may go on under pin; the image's own digest in
-// *actual when one was computed.
+// Whether a downloaded image may go on under pin: its SHA-256 is computed
+// only when the pin asks for it.
 bool ImageMatchesPin(const vossel::PinnedDigest& pin, const uint8_t* image, uint32_t length);
 
 // What BiosUpdateCheck's accepted catalogue said: whether it was
