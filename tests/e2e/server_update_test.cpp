@@ -83,6 +83,11 @@ protected:
         scratch_ = nullptr;
     }
     void SetUp() override { ASSERT_NE(engine_, nullptr); }
+    // The servers' folders are shared with later tests, which serve unsigned
+    // catalogues: no signature of this test stays behind.
+    void TearDown() override {
+        for (const char* server : {"site", "builtin3"}) DeleteFileA((ServerRoot(server) + "bios.ini.sig").c_str());
+    }
 
     static std::string MakeImage(const char* filler) {
         return MakeAwardImage(scratch_->File(std::string("image-") + filler + ".bin"), filler);
