@@ -88,6 +88,24 @@ bool WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes) 
     return ok && written == bytes.size();
 }
 
+// The whole of a local file of at most kMaxCatalogueSize bytes; false when
+// there is none (or it cannot be read).
+bool ReadLocalFile(const std::string& path, std::vector<uint8_t>* bytes) {
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    LARGE_INTEGER size{};
+    bool ok = GetFileSizeEx(file, &size) && uint64_t(size.QuadPart) <= vossel::kMaxCatalogueSize;
+    if (ok) {
+        bytes->resize(size_t(size.QuadPart));
+        DWORD read = 0;
+        ok = bytes->empty() || (ReadFile(file, bytes->data(), DWORD(bytes->size()), &read, nullptr) &&
+                                read == bytes->size());
+    }
+    CloseHandle(file);
+    return ok;
+}
+
 std::mutex checked_mutex;
 CheckedCatalogue checked_catalogue;
 
@@ -135,9 +153,21 @@ FetchedCatalogue FetchTrustedCatalogue(CFtpConnection& connection, bool requireS
     case vossel::CatalogueVerdict::kAuthenticated: fetched.authenticated = true; break;
     case vossel::CatalogueVerdict::kUnsigned: break;
     }
-    if (!WriteWholeFile(EngineFolderFile(vossel::kCatalogueFileName), catalogue.bytes)) return fetched;
+    const std::string local = EngineFolderFile(vossel::kCatalogueFileName);
+    fetched.replaced = ReadLocalFile(local, &fetched.previous);
+    if (!WriteWholeFile(local, catalogue.bytes)) return fetched;
     fetched.outcome = CatalogueFetch::kAccepted;
     return fetched;
+}
+
+void RestorePreviousCatalogue(const FetchedCatalogue& fetched) {
+    if (fetched.outcome != CatalogueFetch::kAccepted) return;
+    const std::string local = EngineFolderFile(vossel::kCatalogueFileName);
+    if (fetched.replaced) {
+        WriteWholeFile(local, fetched.previous);
+    } else {
+        DeleteFileA(local.c_str());
+    }
 }
 
 bool InteractiveRequiresSigned() {

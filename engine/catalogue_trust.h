@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "afx_internet.h"
 #include "catalogue_digest.h"
@@ -42,12 +43,19 @@ enum class CatalogueFetch {
 struct FetchedCatalogue {
     CatalogueFetch outcome = CatalogueFetch::kMissing;
     bool authenticated = false;
+    // The local catalogue it replaced (when kAccepted and there was one).
+    bool replaced = false;
+    std::vector<uint8_t> previous;
 };
 
 // Reads bios.ini and bios.ini.sig from the connection's current directory and
 // judges them with the built-in keys; only an accepted catalogue replaces the
 // one beside the engine, byte for byte.
 FetchedCatalogue FetchTrustedCatalogue(CFtpConnection& connection, bool requireSigned);
+
+// Puts back the local catalogue that fetched replaced: a catalogue whose
+// digest the server's image does not match is not kept.
+void RestorePreviousCatalogue(const FetchedCatalogue& fetched);
 
 // Whether config.ini asks the interactive update for signed catalogues.
 bool InteractiveRequiresSigned();

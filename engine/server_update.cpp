@@ -64,7 +64,8 @@ bool ObtainImageFromServer(ImageBuffer& buffer, char (&imagePath)[kImagePathSize
         ShowError(vossel::kMsgDirectoryMissingFormat, site.Directory, site.Address);
         return false;
     }
-    switch (FetchTrustedCatalogue(*connection, InteractiveRequiresSigned()).outcome) {
+    const FetchedCatalogue catalogue = FetchTrustedCatalogue(*connection, InteractiveRequiresSigned());
+    switch (catalogue.outcome) {
     case CatalogueFetch::kAccepted: break;
     case CatalogueFetch::kMissing:
         ShowError(vossel::kMsgCatalogueMissingFormat, vossel::kCatalogueFileName);
@@ -113,6 +114,7 @@ bool ObtainImageFromServer(ImageBuffer& buffer, char (&imagePath)[kImagePathSize
                                 Engine.CurrentBios.BiosPartNumber,
                                 vossel::EntryOfModel(Engine.Model.ModelNumber, Engine.Model.NewNumbering));
     if (!ImageMatchesPin(pin, buffer.data(), total)) {
+        RestorePreviousCatalogue(catalogue);
         ShowError(vossel::kMsgImageDigestMismatchFormat, name.c_str(), site.Address);
         return false;
     }
