@@ -6,6 +6,8 @@
 
 #include "builtin_servers.h"
 #include "catalogue.h"
+#include "catalogue_keys.h"
+#include "catalogue_trust.h"
 #include "descriptor_search.h"
 #include "engine_state.h"
 #include "exclusive_operation.h"
@@ -131,6 +133,7 @@ int RunManagedUpdate() {
         download.Finished();
     }
     file->Close();
+    if (!ImageMatchesPin(LastCheckedCatalogue().digest, buffer.data(), length)) return kUpdateDigestMismatch;
 
     int result = kUpdateWrongFamily;
     switch (Engine.CurrentBios.BiosType) {
@@ -149,18 +152,23 @@ int __cdecl BiosUpdateCheck(char* text, unsigned textSize) {
     CInternetSession session(AgentName(kCheckAgentFallback).c_str());
     const ProfileFile catalogue(EngineFolderFile(vossel::kCatalogueFileName));
     const std::string sign_on = Terminated(Engine.CurrentBios.SignOnMessage, sizeof Engine.CurrentBios.SignOnMessage);
+    RememberCheckedCatalogue(CheckedCatalogue{});
     for (const char* host : kBuiltInServers) {
         DWORD error = 0;
         std::unique_ptr<CFtpConnection> connection = ConnectToSite(session, host, "", "", &error);
         if (!connection) continue;
         if (!connection->SetCurrentDirectory(vossel::kBuiltInServerDirectory)) continue;
-        if (!FetchCatalogue(*connection)) continue;
+        // A refused catalogue counts as none: the next server is asked.
+        const FetchedCatalogue fetched = FetchTrustedCatalogue(*connection, kUnattendedRequireSigned);
+        if (fetched.outcome != CatalogueFetch::kAccepted) continue;
         const vossel::UpdateCheckOffer offer =
             vossel::ReadUpdateCheckOffer(catalogue, Engine.CurrentBios.BiosPartNumber);
         if (offer.kind == vossel::UpdateCheckOffer::kNoEntry) return 0;
         if (offer.kind == vossel::UpdateCheckOffer::kNoVersion) continue;
         if (vossel::CompareBiosVersion(sign_on.c_str(), offer.version.c_str()) != vossel::kCandidateNewer) return 0;
         lstrcpynA(Engine.CurrentServer, host, sizeof Engine.CurrentServer);
+        RememberCheckedCatalogue(
+            CheckedCatalogue{fetched.authenticated, vossel::ReadImageDigest(catalogue, Engine.CurrentBios.BiosPartNumber, 0)});
         // The caller's buffer gets the text's bytes, no terminator, never more
         // than it holds.
         const size_t copied = offer.text.size() < textSize ? offer.text.size() : textSize;
