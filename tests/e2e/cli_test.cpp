@@ -114,6 +114,32 @@ TEST_F(Cli, InfoJsonTellsTheBoardFile) {
     EXPECT_EQ(run.output.find('\n'), run.output.size() - 1) << "one object on one line: " << run.output;
 }
 
+// The sign-on is ANSI text (Windows-1252 here): JSON gives its characters,
+// escaped, whatever byte the code page gives them.
+TEST_F(Cli, InfoJsonGivesTheAnsiSignOnAsUnicode) {
+    ASSERT_EQ(GetACP(), 1252u) << "the cases below are Windows-1252";
+    const struct {
+        const char* sign_on;  // as the board file holds it
+        const char* json;     // as the JSON output writes it
+    } cases[] = {
+        {"NORVANE \x80 F5", "NORVANE \\u20ac F5"},
+        {"\x93" "Award\x94 \xA9 \x9F" "ber", "\\u201cAward\\u201d \\u00a9 \\u0178ber"},
+        {"caf\xE9 \xDC", "caf\\u00e9 \\u00dc"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.json);
+        scratch_ = std::make_unique<ScratchDir>();
+        LayOut();
+        std::string board = BoardFile("");
+        const std::string plain = "NORVANE 6A69VN01 Award \"BIOS\" F5";
+        board.replace(board.find(plain), plain.size(), c.sign_on);
+        WriteFile(dir().File("flashsim.ini"), board);
+        const ProgramRun run = Vossel("info --json");
+        ASSERT_EQ(run.exit_code, 0u) << run.output;
+        EXPECT_TRUE(Contains(run.output, std::string("\"signOn\":\"") + c.json + "\",")) << run.output;
+    }
+}
+
 TEST_F(Cli, HelpAndUsage) {
     LayOut();
     const struct {
