@@ -5,6 +5,9 @@
 #include <fstream>
 #include <optional>
 #include <sstream>
+#include <utility>
+
+#include <CLI/CLI.hpp>
 
 #include "image_builder.h"
 
@@ -81,53 +84,104 @@ std::string BreakNames() {
     return names;
 }
 
-// Empty when parsed, else the problem.
+// Empty when parsed, else the problem. CLI11 splits the command line into
+// options and values (also --size=1M and -oFILE); the values are checked here,
+// so that each problem is told in the program's own words. An option may be
+// given again: the last value counts, except for the ones that add up.
 std::string ParseOptions(const std::vector<std::string>& args, Options* o) {
     o->Kind = args[0];
     if (o->Kind != "award" && o->Kind != "uefi") return "unknown image kind '" + o->Kind + "' (award or uefi)";
     const bool uefi = o->Kind == "uefi";
-    for (size_t i = 1; i < args.size(); ++i) {
-        const std::string& name = args[i];
-        const bool takesValue = name != "--no-descriptor";
-        if (takesValue && i + 1 >= args.size()) return "option " + name + " needs a value";
-        const std::string value = takesValue ? args[i + 1] : "";
-        if (takesValue) ++i;
 
-        uint64_t number = 0;
-        if (name == "--size") {
-            if (!ParseSize(value, 0xFFFFFFFFull, &number) || number == 0)
-                return "bad size '" + value + "' (1 to 4 GiB - 1, decimal or 0x hex, K or M suffix)";
-            o->Size = number;
-        } else if (name == "--part") {
-            o->Part = MakePartNumber(value);
-            if (!o->Part) return "bad part number '" + value + "' (exactly 8 characters)";
-        } else if (name == "--filler") {
-            if (!ParseSize(value, 0xFF, &number)) return "bad filler byte '" + value + "' (0 to 0xFF)";
-            o->Filler = uint8_t(number);
-        } else if (name == "-o" || name == "--output") {
-            o->Output = value;
-        } else if (!uefi && name == "--sig-offset") {
-            int64_t offset = 0;
-            if (value == "none") o->SignatureOffset.reset();
-            else if (ParseSigned(value, &offset)) o->SignatureOffset = offset;
-            else return "bad signature offset '" + value + "' (a number, or none)";
-        } else if (uefi && name == "--date") {
-            if (!ParseDate(value, &o->Descriptor)) return "bad date '" + value + "' (YYYY-MM-DD)";
+    CLI::App app;
+    app.set_help_flag();  // help is asked for before the image kind, see RunMkImage
+    app.allow_extras();   // told below as unknown options, with the image kind
+    struct Text {
+        CLI::Option* Given = nullptr;
+        std::string Value;
+    };
+    Text size, part, filler, output, signatureOffset, date, descriptorVolume;
+    std::vector<std::string> volumeOffsets, breaks;
+    bool noDescriptor = false;
+    std::vector<std::pair<std::string, Text*>> valued;
+    auto option = [&](const char* names, Text* text) {
+        // A value that is missing is told as such, not as CLI11's count.
+        text->Given = app.add_option(names, text->Value)
+                          ->expected(0, 1)
+                          ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+        const std::string all(names);
+        valued.emplace_back(all.substr(0, all.find(',')), text);
+    };
+    option("--size", &size);
+    option("--part", &part);
+    option("--filler", &filler);
+    option("-o,--output", &output);
+    if (!uefi) {
+        option("--sig-offset", &signatureOffset);
+    } else {
+        option("--date", &date);
+        option("--descriptor-volume", &descriptorVolume);
+        app.add_option("--volume-offset", volumeOffsets)->expected(0, 1)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+        app.add_option("--break", breaks)->expected(0, 1)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+        app.add_flag("--no-descriptor", noDescriptor);
+    }
+    std::vector<std::string> rest(args.rbegin(), args.rend() - 1);  // CLI11 takes them last first
+    try {
+        app.parse(rest);
+    } catch (const CLI::ParseError& e) {
+        return e.what();
+    }
+    if (!app.remaining().empty()) return "unknown option '" + app.remaining().front() + "' for " + o->Kind + " images";
+    for (const auto& [name, text] : valued) {
+        if (text->Given->count() > 0 && text->Value.empty()) return "option " + name + " needs a value";
+    }
+    for (const std::string& value : volumeOffsets) {
+        if (value.empty()) return "option --volume-offset needs a value";
+    }
+    for (const std::string& value : breaks) {
+        if (value.empty()) return "option --break needs a value";
+    }
+
+    uint64_t number = 0;
+    if (size.Given->count() > 0) {
+        if (!ParseSize(size.Value, 0xFFFFFFFFull, &number) || number == 0)
+            return "bad size '" + size.Value + "' (1 to 4 GiB - 1, decimal or 0x hex, K or M suffix)";
+        o->Size = number;
+    }
+    if (part.Given->count() > 0) {
+        o->Part = MakePartNumber(part.Value);
+        if (!o->Part) return "bad part number '" + part.Value + "' (exactly 8 characters)";
+    }
+    if (filler.Given->count() > 0) {
+        if (!ParseSize(filler.Value, 0xFF, &number)) return "bad filler byte '" + filler.Value + "' (0 to 0xFF)";
+        o->Filler = uint8_t(number);
+    }
+    o->Output = output.Value;
+    if (!uefi && signatureOffset.Given->count() > 0) {
+        int64_t offset = 0;
+        if (signatureOffset.Value == "none") o->SignatureOffset.reset();
+        else if (ParseSigned(signatureOffset.Value, &offset)) o->SignatureOffset = offset;
+        else return "bad signature offset '" + signatureOffset.Value + "' (a number, or none)";
+    }
+    if (uefi) {
+        if (date.Given->count() > 0) {
+            if (!ParseDate(date.Value, &o->Descriptor)) return "bad date '" + date.Value + "' (YYYY-MM-DD)";
             o->HasDate = true;
-        } else if (uefi && name == "--volume-offset") {
+        }
+        for (const std::string& value : volumeOffsets) {
             if (!ParseSize(value, 0xFFFFFFFFull, &number)) return "bad volume offset '" + value + "'";
             o->VolumeOffsets.push_back(uint32_t(number));
-        } else if (uefi && name == "--descriptor-volume") {
-            if (!ParseSize(value, 0xFFFF, &number)) return "bad volume index '" + value + "'";
+        }
+        if (descriptorVolume.Given->count() > 0) {
+            if (!ParseSize(descriptorVolume.Value, 0xFFFF, &number))
+                return "bad volume index '" + descriptorVolume.Value + "'";
             o->DescriptorVolume = size_t(number);
-        } else if (uefi && name == "--no-descriptor") {
-            o->WithDescriptor = false;
-        } else if (uefi && name == "--break") {
+        }
+        o->WithDescriptor = !noDescriptor;
+        for (const std::string& value : breaks) {
             std::optional<ImageBreak> b = ParseImageBreak(value);
             if (!b) return "unknown break '" + value + "' (one of: " + BreakNames() + ")";
             o->Breaks.push_back(*b);
-        } else {
-            return "unknown option '" + name + "' for " + o->Kind + " images";
         }
     }
     if (!o->Size) return "--size is required";
