@@ -4,10 +4,13 @@
 // window is made: images are checked with CheckBiosImage before FlashBIOS(2)
 // is asked to write them, and Check_ENL is never called.
 //
-// This file reads the command line and hands it to the command's entry
+// This file reads the command line (with CLI11) and hands it to the command's entry
 // point through the one table below; each command lives in commands/.
 #include <cstdio>
 #include <string>
+#include <vector>
+
+#include <CLI/CLI.hpp>
 
 #include "commands.h"
 #include "console_text.h"
@@ -101,6 +104,45 @@ int Usage(const std::string& command, const std::string& problem) {
     return kExitUsage;
 }
 
+// The command's options and files, read by CLI11 (which also takes
+// --json=true and the like); an empty problem when they are the command's.
+// Each option is registered only for the commands that take it, so that
+// any other is told as unknown for this command.
+Options ParseOptions(const Command& command, const std::vector<std::string>& args, std::string* problem) {
+    Options options;
+    CLI::App app;
+    app.set_help_flag();  // the help texts are the table's own
+    app.allow_extras();
+    app.add_flag("-h,--help", options.help);
+    if (command.takes_json) app.add_flag("--json", options.json);
+    if (command.takes_yes) app.add_flag("--yes", options.yes);
+    if (command.takes_flash_options) {
+        app.add_flag("--no-backup", options.no_backup);
+        // --keep-dmi and --clear-dmi: the last one given counts.
+        app.add_flag_callback("--keep-dmi", [&options] { options.keep_dmi = 1; })->trigger_on_parse();
+        app.add_flag_callback("--clear-dmi", [&options] { options.keep_dmi = 0; })->trigger_on_parse();
+    }
+    if (command.takes_require_signed) app.add_flag("--require-signed", options.require_signed);
+    app.add_option("file", options.positional);
+    try {
+        app.parse(std::vector<std::string>(args.rbegin(), args.rend()));  // CLI11 takes them last first
+    } catch (const CLI::ParseError& error) {
+        *problem = error.what();
+        return options;
+    }
+    // What CLI11 left over, and files that look like options ("-5", which
+    // it takes for a number), are unknown options.
+    const std::vector<std::string> extras = app.remaining();
+    options.positional.insert(options.positional.end(), extras.begin(), extras.end());
+    for (const std::string& arg : options.positional) {
+        if (arg.size() > 1 && arg[0] == '-') {
+            *problem = "unknown option \"" + arg + "\" for " + command.name;
+            break;
+        }
+    }
+    return options;
+}
+
 int Main(int argc, char** argv) {
     if (argc < 2) {
         fputs(kMainHelp, stderr);
@@ -118,29 +160,9 @@ int Main(int argc, char** argv) {
     const Command* command = Find(name);
     if (command == nullptr) return Usage("", "unknown command \"" + name + "\"");
 
-    Options options;
-    for (int i = 2; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--help" || arg == "-h") {
-            options.help = true;
-        } else if (arg == "--json" && command->takes_json) {
-            options.json = true;
-        } else if (arg == "--yes" && command->takes_yes) {
-            options.yes = true;
-        } else if (arg == "--no-backup" && command->takes_flash_options) {
-            options.no_backup = true;
-        } else if (arg == "--keep-dmi" && command->takes_flash_options) {
-            options.keep_dmi = 1;
-        } else if (arg == "--clear-dmi" && command->takes_flash_options) {
-            options.keep_dmi = 0;
-        } else if (arg == "--require-signed" && command->takes_require_signed) {
-            options.require_signed = true;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return Usage(name, "unknown option \"" + arg + "\" for " + name);
-        } else {
-            options.positional.push_back(arg);
-        }
-    }
+    std::string problem;
+    const Options options = ParseOptions(*command, std::vector<std::string>(argv + 2, argv + argc), &problem);
+    if (!problem.empty()) return Usage(name, problem);
     if (options.help) {
         fputs(HelpOf(name), stdout);
         return kExitOk;
