@@ -27,12 +27,12 @@ Every picture is drawn at each scale of SCALES by the same code: the drawing
 functions take their coordinates, lengths and font sizes at 100 percent, and
 the primitives below (Shape, crop, point, font, text, fill_rect, the
 gradients) turn them into pixels at the scale render_all draws at. A look
-added to the tables and to render_all therefore comes in every set. Set k
-of SCALES numbers its bitmaps as the 100 percent ones plus k * SCALE_ID_STEP
-(the skin at 150 percent is 1129); a picture placed at (left, top) with size
-(w, h) at 100 percent spans the pixel edges edge(left) .. edge(left + w) in
-a set, with edge() rounding half up, as the front end scales its element
-rectangles.
+added to placements() (its id, place and size) and drawn in _render_all
+therefore comes in every set. Set k of SCALES numbers its bitmaps as the 100
+percent ones plus k * SCALE_ID_STEP (the skin at 150 percent is 1129); a
+picture placed at (left, top) with size (w, h) at 100 percent spans the
+pixel edges edge(left) .. edge(left + w) in a set, with edge() rounding half
+up, as the front end scales its element rectangles.
 """
 
 import contextlib
