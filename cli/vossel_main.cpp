@@ -66,7 +66,8 @@ const Command kCommands[] = {
      "usage: vossel flash IMAGE [--yes] [--no-backup] [--keep-dmi|--clear-dmi] [--json]\n"
      "Checks IMAGE (exit 3 when refused), asks before writing unless --yes, saves\n"
      "the current content to backup-YYYYMMDD-HHMMSS.bin beside IMAGE unless\n"
-     "--no-backup (exit 4, nothing written, when that fails), writes the image\n"
+     "--no-backup and proves it: the part's length, and equal to a second read\n"
+     "of the part (exit 4, nothing written, when that fails), writes the image\n"
      "keeping the board's DMI data (--clear-dmi overwrites it; exit 5 when the\n"
      "write fails) and reads the part back (exit 6 when it differs). The machine\n"
      "is never restarted: restart it yourself to run the new BIOS.\n"},

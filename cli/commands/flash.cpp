@@ -2,7 +2,9 @@
 // the part back.
 #include <windows.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <string>
 
 #include "commands.h"
 #include "check_report.h"
@@ -10,6 +12,7 @@
 #include "engine_binding.h"
 #include "json_output.h"
 #include "progress.h"
+#include "records.h"
 
 namespace vcli {
 namespace {
@@ -22,6 +25,29 @@ std::string BackupPath(const std::string& image) {
     GetLocalTime(&now);
     return dir + Format("backup-%04u%02u%02u-%02u%02u%02u.bin", now.wYear, now.wMonth, now.wDay, now.wHour,
                         now.wMinute, now.wSecond);
+}
+
+// Why a saved backup cannot be trusted as the way back; empty when it is
+// proved: the file holds exactly the part's length, and a second read of the
+// part equals it. A driver that reports success for a short read would
+// otherwise leave a short or zero-tailed file standing as the backup.
+std::string UnprovedBackup(const Engine& engine, const std::string& backup) {
+    FLASH_INFO flash = {};
+    engine.Get_Flash_Info(&flash, kFlashInfoSize);
+    if (flash.FlashSize == 0) return "the flash part's size is not known";
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    if (!GetFileAttributesExA(backup.c_str(), GetFileExInfoStandard, &data)) return "the saved file cannot be found";
+    const uint64_t length = (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+    if (length != flash.FlashSize) {
+        return Format("the saved file holds %llu bytes, the flash part %u", static_cast<unsigned long long>(length),
+                      static_cast<unsigned>(flash.FlashSize));
+    }
+    unsigned difference = 0;
+    switch (engine.VerifyBiosImage(backup.c_str(), &difference)) {
+    case 1: return std::string();
+    case 0: return Format("a second read of the flash part differs from it at offset 0x%X", difference);
+    default: return "it is no image of this board, or the flash part could not be read again to compare";
+    }
 }
 
 }  // namespace
@@ -62,6 +88,15 @@ int cmd_flash(const Engine& engine, const Options& options) {
         if (saved != 0) {
             Fail(Format("cannot back up the flash part to %s: %s; nothing written", backup.c_str(),
                         SaveFailure(saved)));
+            json.Null("backup");
+            return finish(kExitBackupFailed);
+        }
+        const std::string unproved = UnprovedBackup(engine, backup);
+        if (!unproved.empty()) {
+            // A backup that is not the part must not be mistaken for one later.
+            DeleteFileA(backup.c_str());
+            Fail(Format("the backup of the flash part to %s is not sound: %s; it was removed and nothing written",
+                        backup.c_str(), unproved.c_str()));
             json.Null("backup");
             return finish(kExitBackupFailed);
         }

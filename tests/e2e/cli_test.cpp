@@ -241,6 +241,27 @@ TEST_F(Cli, FlashBacksUpWritesAndVerifies) {
     }
 }
 
+// A driver that reports success for a read that delivered only half the part
+// leaves no backup to trust: whether its count says so or the rest is zeros,
+// the flash stops with exit 4 before anything is written.
+TEST_F(Cli, AShortReadOfThePartIsNoBackupAndStopsTheFlash) {
+    for (const char* kind : {"count", "zeros"}) {
+        SCOPED_TRACE(kind);
+        scratch_ = std::make_unique<ScratchDir>();
+        LayOut(std::string("ShortReads=") + kind + "\r\n");
+        const std::string old_part = MakeAwardImage(dir().File("flash.bin"), "0x11");
+        MakeAwardImage(dir().File("new.bin"), "0x5A");
+
+        const ProgramRun run = Vossel("flash " + Quoted("new.bin") + " --yes --json");
+
+        EXPECT_EQ(run.exit_code, 4u) << run.output;
+        EXPECT_EQ(JsonValue(run.output, "backup"), "null") << run.output;
+        EXPECT_TRUE(ReadAll(dir().File("flash.bin")) == old_part) << "the part was written";
+        EXPECT_TRUE(Matching(dir().path(), "backup-*").empty()) << "a backup that is not the part was left";
+        EXPECT_TRUE(Matching(dir().path(), "~vs*").empty()) << "a temporary file was left";
+    }
+}
+
 TEST_F(Cli, FlashRefusesAnImageTheChecksRefuse) {
     LayOut();
     const std::string old_part = MakeAwardImage(dir().File("flash.bin"), "0x11");
@@ -294,6 +315,7 @@ TEST_F(Cli, ABackupThatCannotBeWrittenStopsTheFlash) {
     EXPECT_EQ(run.exit_code, 4u) << run.output;
     EXPECT_EQ(ReadAll(dir().File("flash.bin")), old_part) << "nothing was written";
     EXPECT_TRUE(Matching(full, "backup-*").empty()) << "no partial backup is left";
+    EXPECT_TRUE(Matching(full, "~vs*").empty()) << "no temporary file is left";
     EXPECT_EQ(ReadAll(full + "backup.bin"), older_backup);
     DeleteFileA(image_path.c_str());
 }
