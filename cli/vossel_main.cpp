@@ -4,8 +4,9 @@
 // window is made: images are checked with CheckBiosImage before FlashBIOS(2)
 // is asked to write them, and Check_ENL is never called.
 //
-// This file reads the command line (with CLI11) and hands it to the command's entry
-// point through the one table below; each command lives in commands/.
+// This file reads the command line (with CLI11) and hands it to the
+// command's entry point through the one table below; each command lives in
+// commands/.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -38,31 +39,35 @@ const char* const kMainHelp =
 
 // One row per command: its name, its entry point, how many arguments it
 // takes, the options it accepts and its help text.
+enum OptionGroup : unsigned {
+    kJson = 1u << 0,           // --json
+    kYes = 1u << 1,            // --yes
+    kFlashOptions = 1u << 2,   // --no-backup, --keep-dmi, --clear-dmi
+    kRequireSigned = 1u << 3,  // --require-signed
+};
+
 struct Command {
     const char* name;
     CommandFn run;
     int positional;
-    bool takes_json;
-    bool takes_yes;
-    bool takes_flash_options;
-    bool takes_require_signed;
+    unsigned options;  // OptionGroup bits
     const char* help;
 };
 
 const Command kCommands[] = {
-    {"info", cmd_info, 0, true, false, false, false,
+    {"info", cmd_info, 0, kJson,
      "usage: vossel info [--json]\n"
      "Shows the flash part (type, size), the BIOS (family, part number, sign-on),\n"
      "whether the board has a backup BIOS part and the power saver's state.\n"},
-    {"save", cmd_save, 1, false, false, false, false,
+    {"save", cmd_save, 1, 0,
      "usage: vossel save FILE\n"
      "Saves the flash part's content to FILE. Exit 7 when it cannot be saved.\n"},
-    {"check", cmd_check, 1, true, false, false, false,
+    {"check", cmd_check, 1, kJson,
      "usage: vossel check IMAGE [--json]\n"
      "Runs every check the engine makes before writing IMAGE and prints each\n"
      "verdict and the write the driver would be asked for. Nothing is written.\n"
      "Exit 0 when the image would be written, 3 when it is refused.\n"},
-    {"flash", cmd_flash, 1, true, true, true, false,
+    {"flash", cmd_flash, 1, kJson | kYes | kFlashOptions,
      "usage: vossel flash IMAGE [--yes] [--no-backup] [--keep-dmi|--clear-dmi] [--json]\n"
      "Checks IMAGE (exit 3 when refused), asks before writing unless --yes, saves\n"
      "the current content to backup-YYYYMMDD-HHMMSS.bin beside IMAGE unless\n"
@@ -71,13 +76,13 @@ const Command kCommands[] = {
      "keeping the board's DMI data (--clear-dmi overwrites it; exit 5 when the\n"
      "write fails) and reads the part back (exit 6 when it differs). The machine\n"
      "is never restarted: restart it yourself to run the new BIOS.\n"},
-    {"update-check", cmd_update_check, 0, true, false, false, false,
+    {"update-check", cmd_update_check, 0, kJson,
      "usage: vossel update-check [--json]\n"
      "Asks the built-in update servers whether a newer BIOS exists for this\n"
      "board. Exit 0 when one is found, 8 when not. With --json, \"authenticated\"\n"
      "tells whether a built-in key verified the server's catalogue and \"digest\"\n"
      "the SHA-256 it gives for the image (null when none).\n"},
-    {"update", cmd_update, 0, true, true, false, true,
+    {"update", cmd_update, 0, kJson | kYes | kRequireSigned,
      "usage: vossel update [--yes] [--require-signed] [--json]\n"
      "Finds a newer BIOS on the built-in update servers, asks before writing\n"
      "unless --yes, downloads and writes it. The image must match the digest its\n"
@@ -115,15 +120,15 @@ Options ParseOptions(const Command& command, const std::vector<std::string>& arg
     app.set_help_flag();  // the help texts are the table's own
     app.allow_extras();
     app.add_flag("-h,--help", options.help);
-    if (command.takes_json) app.add_flag("--json", options.json);
-    if (command.takes_yes) app.add_flag("--yes", options.yes);
-    if (command.takes_flash_options) {
+    if (command.options & kJson) app.add_flag("--json", options.json);
+    if (command.options & kYes) app.add_flag("--yes", options.yes);
+    if (command.options & kFlashOptions) {
         app.add_flag("--no-backup", options.no_backup);
         // --keep-dmi and --clear-dmi: the last one given counts.
         app.add_flag_callback("--keep-dmi", [&options] { options.keep_dmi = 1; })->trigger_on_parse();
         app.add_flag_callback("--clear-dmi", [&options] { options.keep_dmi = 0; })->trigger_on_parse();
     }
-    if (command.takes_require_signed) app.add_flag("--require-signed", options.require_signed);
+    if (command.options & kRequireSigned) app.add_flag("--require-signed", options.require_signed);
     app.add_option("file", options.positional);
     try {
         app.parse(std::vector<std::string>(args.rbegin(), args.rend()));  // CLI11 takes them last first
