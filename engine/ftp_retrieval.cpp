@@ -3,6 +3,7 @@
 #include "afx_dialog.h"
 #include "catalogue.h"
 #include "profile_file.h"
+#include "transfer_limits.h"
 
 namespace {
 constexpr UINT kAgentNameString = 1;
@@ -28,18 +29,20 @@ std::unique_ptr<CFtpConnection> ConnectToSite(CInternetSession& session, const c
     }
 }
 
-bool FetchCatalogue(CFtpConnection& connection) {
+CatalogueFetch FetchCatalogue(CFtpConnection& connection) {
+    std::unique_ptr<CInternetFile> file =
+        connection.OpenFile(vossel::kCatalogueFileName, GENERIC_READ, FTP_TRANSFER_TYPE_BINARY);
+    if (!file) return CatalogueFetch::kMissing;
     // Into the file the catalogue rules read, whatever the process's
     // current directory is.
-    const std::string local = EngineFolderFile(vossel::kCatalogueFileName);
-    return connection.GetFile(vossel::kCatalogueFileName, local.c_str(), FALSE, FILE_ATTRIBUTE_NORMAL,
-                              FTP_TRANSFER_TYPE_BINARY) != FALSE;
+    return ReceiveCatalogue(*file, EngineFolderFile(vossel::kCatalogueFileName));
 }
 
 DownloadResult DownloadImage(CInternetFile& file, uint8_t* buffer, size_t capacity, uint32_t* total,
                              const std::function<void(uint32_t)>& progress) {
     *total = 0;
     file.SetReadBufferSize(kTransferPiece);
+    file.SetStallLimit(kTransferStallMilliseconds);
     try {
         while (*total < capacity) {
             const size_t room = capacity - *total;
@@ -51,8 +54,9 @@ DownloadResult DownloadImage(CInternetFile& file, uint8_t* buffer, size_t capaci
         // The buffer is full: one more byte says whether the file is longer.
         uint8_t probe = 0;
         return file.Read(&probe, 1) == 0 ? DownloadResult::kComplete : DownloadResult::kTooLong;
-    } catch (const CInternetException&) {
-        return DownloadResult::kTransferFailed;
+    } catch (const CInternetException& exception) {
+        return exception.m_dwError == ERROR_INTERNET_TIMEOUT ? DownloadResult::kStalled
+                                                             : DownloadResult::kTransferFailed;
     }
 }
 

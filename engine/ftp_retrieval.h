@@ -12,6 +12,7 @@
 #include <string>
 
 #include "afx_internet.h"
+#include "catalogue_transfer.h"
 
 // The session's agent name: string resource 1 of the engine library, or
 // fallback when the library has none.
@@ -22,18 +23,22 @@ std::string AgentName(const char* fallback);
 std::unique_ptr<CFtpConnection> ConnectToSite(CInternetSession& session, const char* host, const char* userName,
                                               const char* password, DWORD* error);
 
-// Copies the server's "bios.ini" over the catalogue beside the engine.
-bool FetchCatalogue(CFtpConnection& connection);
+// Copies the server's "bios.ini" over the catalogue beside the engine, within
+// the size and stall limits of transfer_limits.h; on failure the local
+// catalogue stays as it was.
+CatalogueFetch FetchCatalogue(CFtpConnection& connection);
 
 enum class DownloadResult {
     kComplete,        // the server's whole file is in the buffer
     kTransferFailed,  // the transfer broke off
     kTooLong,         // the file has more bytes than the buffer holds
+    kStalled,         // a read from the server took longer than the stall limit
 };
 
 // Reads file into buffer in 128-byte requests, never past capacity, calling
 // progress(total) after every read that returned bytes; *total is the number
-// of bytes received.
+// of bytes received. The requests are served from 64 KiB reads from WinInet,
+// each of which must return within the stall limit.
 DownloadResult DownloadImage(CInternetFile& file, uint8_t* buffer, size_t capacity, uint32_t* total,
                              const std::function<void(uint32_t)>& progress);
 

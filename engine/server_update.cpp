@@ -4,13 +4,14 @@
 #include <cstring>
 #include <string>
 
-#include "bios_save.h"
+#include "downloaded_image.h"
 #include "catalogue.h"
 #include "engine_state.h"
 #include "flow_messages.h"
 #include "ftp_retrieval.h"
 #include "model_dialog.h"
 #include "site_dialog.h"
+#include "transfer_limits.h"
 
 namespace {
 
@@ -41,7 +42,8 @@ public:
 
 }  // namespace
 
-bool ObtainImageFromServer(ImageBuffer& buffer, char (&imagePath)[kImagePathSize]) {
+bool ObtainImageFromServer(ImageBuffer& buffer, char (&imagePath)[kImagePathSize],
+                           std::vector<uint8_t>* downloadedBytes) {
     CInternetSession session(AgentName(kAgentFallback).c_str());
 
     vossel::ServerSite site;
@@ -62,8 +64,17 @@ bool ObtainImageFromServer(ImageBuffer& buffer, char (&imagePath)[kImagePathSize
         ShowError(vossel::kMsgDirectoryMissingFormat, site.Directory, site.Address);
         return false;
     }
-    if (!FetchCatalogue(*connection)) {
+    switch (FetchCatalogue(*connection)) {
+    case CatalogueFetch::kFetched: break;
+    case CatalogueFetch::kMissing:
         ShowError(vossel::kMsgCatalogueMissingFormat, vossel::kCatalogueFileName);
+        return false;
+    case CatalogueFetch::kTooLarge:
+        ShowError(vossel::kMsgCatalogueTooLargeFormat, vossel::kCatalogueFileName, site.Address,
+                  unsigned(kCatalogueSizeLimit / 1024));
+        return false;
+    case CatalogueFetch::kStalled:
+        ShowError(vossel::kMsgTransferStalledFormat, vossel::kCatalogueFileName, site.Address, kTransferStallSeconds);
         return false;
     }
 
@@ -95,6 +106,9 @@ bool ObtainImageFromServer(ImageBuffer& buffer, char (&imagePath)[kImagePathSize
     case DownloadResult::kTooLong:
         ShowError(vossel::kMsgDownloadTooLongFormat, name.c_str(), site.Address);
         return false;
+    case DownloadResult::kStalled:
+        ShowError(vossel::kMsgTransferStalledFormat, name.c_str(), site.Address, kTransferStallSeconds);
+        return false;
     }
 
     if (!vossel::DownloadSumAccepted(buffer.data(), total, Engine.Model.FileCheck)) {
@@ -106,8 +120,8 @@ bool ObtainImageFromServer(ImageBuffer& buffer, char (&imagePath)[kImagePathSize
         ShowCheckMessage(vossel::kMsgImagePathUnusable);
         return false;
     }
-    // A file that could not be written is refused by the load that follows.
-    SaveRomImageFile(buffer.data(), path.c_str(), total);
+    if (!SaveDownloadedImage(buffer.data(), total, path)) return false;
+    downloadedBytes->assign(buffer.data(), buffer.data() + total);
     std::memcpy(imagePath, path.c_str(), path.size() + 1);
     return true;
 }

@@ -154,7 +154,7 @@ int __cdecl BiosUpdateCheck(char* text, unsigned textSize) {
         std::unique_ptr<CFtpConnection> connection = ConnectToSite(session, host, "", "", &error);
         if (!connection) continue;
         if (!connection->SetCurrentDirectory(vossel::kBuiltInServerDirectory)) continue;
-        if (!FetchCatalogue(*connection)) continue;
+        if (FetchCatalogue(*connection) != CatalogueFetch::kFetched) continue;
         const vossel::UpdateCheckOffer offer =
             vossel::ReadUpdateCheckOffer(catalogue, Engine.CurrentBios.BiosPartNumber);
         if (offer.kind == vossel::UpdateCheckOffer::kNoEntry) return 0;
