@@ -4,8 +4,8 @@
 #include <cstring>
 #include <string>
 
-#include "downloaded_image.h"
 #include "catalogue.h"
+#include "downloaded_image.h"
 #include "engine_state.h"
 #include "flow_messages.h"
 #include "ftp_retrieval.h"

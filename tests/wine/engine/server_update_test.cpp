@@ -427,28 +427,43 @@ TEST_F(ServerUpdate, ADownloadThatCannotBeSavedEndsTheUpdateAndNoOlderFileIsWrit
 }
 
 TEST_F(ServerUpdate, TheLoadOfTheSavedDownloadPlacesTheDownloadedBytesOrNothing) {
-    const std::string file = temp_.File("6a69vn01.0");
-    const std::vector<uint8_t> downloaded(image_.begin(), image_.end());
+    constexpr uint32_t k2M = 0x200000;
+    constexpr char kRecognised[] = "3K41ZT01";  // the board with the adapted sizes
+    const std::string file = temp_.File("download.bin");
+    const std::string small = Bytes(AwardImage(k1M, kRecognised));
+    const std::string large = Bytes(AwardImage(k2M, kRecognised));
     std::string changed = image_;
     changed[0x2000] = char(changed[0x2000] ^ 0x01);
     struct Case {
         const char* name;
+        uint32_t flash_size;
+        const char* part;
+        std::string downloaded;
         std::string on_disk;
         bool placed;
+        int mode;        // BoardMode afterwards
+        uint32_t offset;  // of the placed image
     };
     const Case cases[] = {
-        {"the file holds the download", image_, true},
-        {"one byte differs", changed, false},
+        {"the file holds the download", k1M, "6A69VN01", image_, image_, true, 0, 0},
+        {"one byte differs", k1M, "6A69VN01", image_, changed, false, 0, 0},
+        {"board mode 3, the file holds the download", k2M, kRecognised, small, small, true, 3, k1M},
+        {"board mode 3 expected, an older 2 MiB file", k2M, kRecognised, small, large, false, 1, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        StartBoard(k1M, 1, "6A69VN01");
+        StartBoard(c.flash_size, 1, c.part);
         WriteFileBytes(file, c.on_disk);
         ImageBuffer buffer;
-        ASSERT_TRUE(buffer.Allocate(k1M + 1));
+        ASSERT_TRUE(buffer.Allocate(vossel::ImageBufferSize(vossel::UpdatePath::kAward, Engine.BoardMode,
+                                                            Engine.CurrentFlash.FlashSize)));
+        const std::vector<uint8_t> downloaded(c.downloaded.begin(), c.downloaded.end());
         EXPECT_EQ(PlaceDownloadedImageFile(vossel::UpdatePath::kAward, file.c_str(), downloaded, buffer), c.placed);
+        EXPECT_EQ(Engine.BoardMode, c.mode);
+        EXPECT_EQ(Engine.CurrentFlash.FlashSize, c.flash_size);
         if (c.placed) {
-            EXPECT_EQ(std::string(reinterpret_cast<const char*>(buffer.data()), k1M), image_);
+            EXPECT_EQ(std::string(reinterpret_cast<const char*>(buffer.data()) + c.offset, c.downloaded.size()),
+                      c.downloaded);
             EXPECT_TRUE(boxes_.Shown().empty());
             continue;
         }
@@ -457,6 +472,7 @@ TEST_F(ServerUpdate, TheLoadOfTheSavedDownloadPlacesTheDownloadedBytesOrNothing)
                                                             "\" does not hold what was downloaded.\nNothing was "
                                                             "written. Please try again."});
     }
+    RestoreBoardMode();
 }
 
 }  // namespace
