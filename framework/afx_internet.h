@@ -101,10 +101,10 @@ public:
     // at once; so does every Read after it. WinInet's receive time-outs do
     // not reach an FTP data connection, and under Wine closing the handle
     // does not end a read that waits on one: the reader is left to finish
-    // that read by itself, into memory of its own, and then ends. A read of
-    // n bytes returns once n bytes have arrived or the file has ended, so the
-    // limit bounds one read of the read buffer's size (or of the count asked
-    // for). Set before the first Read.
+    // that read by itself, into memory of its own, and then ends. Under Wine
+    // a read of n bytes returns only once n bytes have arrived or the file
+    // has ended, so the limit bounds one read of the read buffer's size (or
+    // of the count asked for). Set before the first Read.
     void SetStallLimit(DWORD milliseconds);
     void Close();
 
