@@ -2,6 +2,7 @@
 // addresses: the site and model dialogs answered by the script, the catalogue
 // and the image fetched through WinInet, and every way the retrieval can fail
 // ending with one message, result 0 and the flash part untouched.
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <string>
@@ -349,6 +350,37 @@ TEST_F(ServerUpdate, AServerThatSendsWithoutEndOrStandsStillIsLeftInBoundedTime)
         EXPECT_EQ(Calls({"W_Flash_Write"}), std::vector<std::string>{});
         EXPECT_EQ(Engine.Busy.load(), 0);
         EXPECT_EQ(Engine.OwnProgress.load(), 0);
+    }
+}
+
+TEST_F(ServerUpdate, ACatalogueOfTheSizeLimitIsTakenAndOneByteMoreIsNot) {
+    const std::string earlier = "[6A69VN01]\r\n0=left from an earlier update\r\n";
+    for (const uint32_t size : {kCatalogueSizeLimit, kCatalogueSizeLimit + 1}) {
+        SCOPED_TRACE(size);
+        // The catalogue, then comment lines up to the size.
+        std::string catalogue = kCatalogue;
+        while (catalogue.size() + 2 < size) {
+            const size_t line = std::min<size_t>(size - catalogue.size() - 2, 80);
+            catalogue += ";" + std::string(line - 1, 'x') + "\r\n";
+        }
+        catalogue.resize(size, '\n');
+        servers_.Serve("site", "bios.ini", catalogue);
+        StartBoard(k1M, 1, "6A69VN01");
+        WriteFileBytes(temp_.File("config.ini"), kConfig);
+        WriteFileBytes(temp_.File("bios.ini"), earlier);
+        Script(kSite, -1);
+        EXPECT_EQ(Update(), 0);
+        if (size == kCatalogueSizeLimit) {
+            EXPECT_EQ(dialogs_.DialogTemplates(), (std::vector<UINT>{kSiteDialog, kModelDialog}));
+            EXPECT_TRUE(boxes_.Shown().empty());
+            EXPECT_TRUE(ReadFileBytes(temp_.File("bios.ini")) == catalogue);
+            continue;
+        }
+        EXPECT_EQ(dialogs_.DialogTemplates(), std::vector<UINT>{kSiteDialog});
+        EXPECT_EQ(boxes_.Texts(), std::vector<std::string>{"The file \"bios.ini\" on \"127.0.0.21\" Zorvik server is "
+                                                            "longer than 1024 KiB, too long for a BIOS catalogue.\n"
+                                                            "Nothing was written."});
+        EXPECT_EQ(ReadFileBytes(temp_.File("bios.ini")), earlier);
     }
 }
 
