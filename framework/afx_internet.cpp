@@ -87,25 +87,109 @@ std::unique_ptr<CInternetFile> CFtpConnection::OpenFile(const char* fileName, DW
     return std::make_unique<CInternetFile>(file);
 }
 
+// What a file and its reader thread share. Each holds a reference and the
+// last to let go frees it, so a reader left behind by a stalled read still
+// has its memory when that read returns.
+struct CInternetFile::Reader {
+    HINTERNET file = nullptr;
+    std::vector<uint8_t> bytes;
+    DWORD wanted = 0;
+    DWORD received = 0;
+    DWORD error = ERROR_SUCCESS;
+    volatile LONG quit = 0;
+    HANDLE request = nullptr;  // auto-reset: a read is asked for, or the end
+    HANDLE done = nullptr;     // auto-reset: the read has returned
+    HMODULE module = nullptr;  // keeps this code loaded while the thread runs
+    volatile LONG references = 2;
+
+    ~Reader() {
+        if (request != nullptr) CloseHandle(request);
+        if (done != nullptr) CloseHandle(done);
+    }
+    void Release() {
+        if (InterlockedDecrement(&references) == 0) delete this;
+    }
+
+    static DWORD WINAPI Run(void* parameter) {
+        Reader* reader = static_cast<Reader*>(parameter);
+        const HMODULE module = reader->module;
+        for (;;) {
+            WaitForSingleObject(reader->request, INFINITE);
+            if (reader->quit != 0) break;
+            DWORD received = 0;
+            const BOOL read = InternetReadFile(reader->file, reader->bytes.data(), reader->wanted, &received);
+            reader->error = read ? ERROR_SUCCESS : GetLastError();
+            reader->received = received;
+            SetEvent(reader->done);
+        }
+        reader->Release();
+        FreeLibraryAndExitThread(module, 0);
+        return 0;
+    }
+};
+
 CInternetFile::~CInternetFile() { Close(); }
 
-void CInternetFile::Close() { CloseInternetHandle(&file_); }
+void CInternetFile::Close() {
+    if (reader_ != nullptr) {
+        // Ends the reader after the read it may still be waiting in.
+        InterlockedExchange(&reader_->quit, 1);
+        SetEvent(reader_->request);
+        reader_->Release();
+        reader_ = nullptr;
+    }
+    CloseInternetHandle(&file_);
+}
 
-UINT CInternetFile::Read(void* buffer, UINT count) {
+void CInternetFile::SetStallLimit(DWORD milliseconds) { stall_limit_ = milliseconds; }
+
+DWORD CInternetFile::ReadFromInternet(void* buffer, DWORD count) {
+    if (stalled_) throw CInternetException(ERROR_INTERNET_TIMEOUT);
     if (file_ == nullptr) throw CInternetException(ERROR_INVALID_HANDLE);
-    if (read_buffer_.empty()) {
+    if (stall_limit_ == 0) {
         DWORD read = 0;
         if (!InternetReadFile(file_, buffer, count, &read)) throw CInternetException(GetLastError());
         return read;
     }
-    if (handed_out_ == buffered_) {
-        DWORD read = 0;
-        if (!InternetReadFile(file_, read_buffer_.data(), DWORD(read_buffer_.size()), &read)) {
+    if (reader_ == nullptr) {
+        std::unique_ptr<Reader> reader(new Reader);
+        reader->file = file_;
+        reader->request = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+        reader->done = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+        if (reader->request == nullptr || reader->done == nullptr ||
+            !GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCSTR>(&Reader::Run),
+                                &reader->module)) {
             throw CInternetException(GetLastError());
         }
-        buffered_ = read;
+        HANDLE thread = CreateThread(nullptr, 0, &Reader::Run, reader.get(), 0, nullptr);
+        if (thread == nullptr) {
+            const DWORD error = GetLastError();
+            FreeLibrary(reader->module);
+            throw CInternetException(error);
+        }
+        CloseHandle(thread);
+        reader_ = reader.release();
+    }
+    // The reader is between reads here: its memory is the file's to set.
+    if (reader_->bytes.size() < count) reader_->bytes.resize(count);
+    reader_->wanted = count;
+    SetEvent(reader_->request);
+    if (WaitForSingleObject(reader_->done, stall_limit_) != WAIT_OBJECT_0) {
+        stalled_ = true;
+        Close();
+        throw CInternetException(ERROR_INTERNET_TIMEOUT);
+    }
+    if (reader_->error != ERROR_SUCCESS) throw CInternetException(reader_->error);
+    std::memcpy(buffer, reader_->bytes.data(), reader_->received);
+    return reader_->received;
+}
+
+UINT CInternetFile::Read(void* buffer, UINT count) {
+    if (read_buffer_.empty()) return ReadFromInternet(buffer, count);
+    if (handed_out_ == buffered_) {
+        buffered_ = ReadFromInternet(read_buffer_.data(), DWORD(read_buffer_.size()));
         handed_out_ = 0;
-        if (read == 0) return 0;
+        if (buffered_ == 0) return 0;
     }
     const size_t available = buffered_ - handed_out_;
     const UINT given = UINT(count < available ? count : available);
