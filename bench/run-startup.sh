@@ -12,14 +12,8 @@
 #        bench/run-startup.sh /tmp/b --runs 3
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=build/win64
-if [ $# -gt 0 ] && [ "${1#--}" = "$1" ]; then
-  build=$1
-  shift
-fi
-cmake --preset win64 -B "$build" >/dev/null
-cmake --build "$build" -j2 --target vossel_startup_bench vossel_cli_bench
-cmake/display-fixture.sh start "$build" >/dev/null
-trap 'cmake/display-fixture.sh stop "$build" >/dev/null' EXIT
-"$build/wine-run" "$build/bin/vossel_startup_bench.exe" "$@"
-"$build/wine-run" "$build/bin/vossel_cli_bench.exe" "$@"
+. bench/wine-bench.sh "$@"
+wine_bench_build vossel_startup_bench vossel_cli_bench
+wine_bench_display
+"$build/wine-run" "$build/bin/vossel_startup_bench.exe" "${bench_args[@]}"
+"$build/wine-run" "$build/bin/vossel_cli_bench.exe" "${bench_args[@]}"

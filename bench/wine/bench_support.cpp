@@ -1,6 +1,7 @@
 #include "bench_support.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 
@@ -15,6 +16,19 @@ struct HandleCloser {
 using UniqueFile = std::unique_ptr<void, HandleCloser>;
 
 }  // namespace
+
+const char kZeroTimeAwardBoard[] =
+    "; 16 MiB Award board, no time spent in the phases.\r\n"
+    "[Flash]\r\n"
+    "FlashSize=0x1000000\r\n"
+    "Content=flash.bin\r\n"
+    "[Bios]\r\n"
+    "BiosType=1\r\n"
+    "BiosPartNumber=6A69VN01\r\n"
+    "[Timing]\r\n"
+    "PhaseMillis=0\r\n"
+    "[Journal]\r\n"
+    "Path=flashsim.log\r\n";
 
 std::string ProgramDir() {
     char path[MAX_PATH];
@@ -126,5 +140,30 @@ std::string ScratchDir::Remove() {
     return left;
 }
 
+
+int RunsMain(int argc, char** argv, const char* program, int default_runs, int max_runs, int (*run)(int runs)) {
+    int runs = default_runs;
+    bool help = false;
+    std::string problem;
+    const bool parsed = ParseRuns(argc, argv, max_runs, &runs, &help, &problem);
+    if (parsed && !help) return run(runs);
+    if (!parsed) std::fprintf(stderr, "%s: %s\n", program, problem.c_str());
+    std::fprintf(parsed ? stdout : stderr,
+                 "usage: %s [--runs N]\n"
+                 "  --runs N  timed rounds after one warm-up (default %d, 1 to %d)\n",
+                 program, default_runs, max_runs);
+    return parsed ? 0 : 2;
+}
+
+int Fail(const char* program, const std::string& problem) {
+    std::fprintf(stderr, "%s: %s\n", program, problem.c_str());
+    return 1;
+}
+
+int Finish(ScratchDir& scratch, const char* program) {
+    std::fflush(stdout);
+    const std::string left = scratch.Remove();
+    return left.empty() ? 0 : Fail(program, left);
+}
 
 }  // namespace bench

@@ -4,8 +4,8 @@
 //
 // The program lays out a scratch folder as a host would: copies of vossel.exe,
 // Vossel.dll, the simulated flash.dll and the baseline bare_engine_load.exe,
-// a board file for a 16 MiB Award board whose phases take no time, and a
-// valid image for that board. Round by round it times, from process start to
+// a board file for a 16 MiB Award board whose phases take no time
+// (bench_support.h), and a valid image for that board. Round by round it times, from process start to
 // exit, with standard output and error going to NUL:
 //   bare engine load   bare_engine_load.exe (LoadLibrary of Vossel.dll)
 //   vossel info        vossel.exe info
@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -30,28 +31,12 @@ namespace {
 namespace ib = vossel::imagebuilder;
 
 constexpr char kCliFile[] = "vossel.exe";
-constexpr char kEngineFile[] = "Vossel.dll";
-constexpr char kDriverFile[] = "flash.dll";
 constexpr char kBareFile[] = "bare_engine_load.exe";
-constexpr char kBoardFile[] = "flashsim.ini";
 constexpr char kImageFile[] = "image.bin";
-
-constexpr uint32_t kFlashSize = 0x1000000;
-constexpr char kPartNumber[] = "6A69VN01";
+constexpr char kProgramName[] = "cli_bench";
 constexpr DWORD kExitTimeoutMs = 60000;
 constexpr int kDefaultRuns = 7;
 constexpr int kMaxRuns = 1000;
-
-const char kBoardText[] =
-    "; 16 MiB Award board, no time spent in the phases.\r\n"
-    "[Flash]\r\n"
-    "FlashSize=0x1000000\r\n"
-    "Content=flash.bin\r\n"
-    "[Bios]\r\n"
-    "BiosType=1\r\n"
-    "BiosPartNumber=6A69VN01\r\n"
-    "[Timing]\r\n"
-    "PhaseMillis=0\r\n";
 
 // Runs the program to its end with its output going to NUL; the problem, or
 // an empty text with the time from start to exit in *ms.
@@ -92,15 +77,16 @@ std::string TimeProgram(const bench::ScratchDir& scratch, const char* file, cons
 
 std::string LayOut(const bench::ScratchDir& scratch) {
     if (!scratch.ok()) return "cannot create a scratch folder under the temporary folder";
-    const std::string copied = scratch.CopyFromProgramDir({kCliFile, kEngineFile, kDriverFile, kBareFile});
+    const std::string copied = scratch.CopyFromProgramDir({kCliFile, bench::kEngineFile, bench::kDriverFile, kBareFile});
     if (!copied.empty()) return copied;
-    if (!bench::WriteWholeFile(scratch.File(kBoardFile), kBoardText, sizeof kBoardText - 1)) {
+    if (!bench::WriteWholeFile(scratch.File(bench::kBoardFile), bench::kZeroTimeAwardBoard,
+                               DWORD(strlen(bench::kZeroTimeAwardBoard)))) {
         return "cannot write the board file";
     }
     ib::AwardImageLayout layout;
-    layout.Size = kFlashSize;
+    layout.Size = bench::kZeroTimeAwardFlashSize;
     layout.SignatureOffset = 100;
-    layout.Part = *ib::MakePartNumber(kPartNumber);
+    layout.Part = *ib::MakePartNumber(bench::kZeroTimeAwardPartNumber);
     const ib::BuiltImage image = ib::BuildAwardImage(layout);
     if (!image.ok()) return "image builder: " + image.Error;
     if (!bench::WriteWholeFile(scratch.File(kImageFile), image.Bytes.data(), DWORD(image.Bytes.size()))) {
@@ -109,24 +95,10 @@ std::string LayOut(const bench::ScratchDir& scratch) {
     return {};
 }
 
-int Usage(const char* problem) {
-    if (problem != nullptr) std::fprintf(stderr, "cli_bench: %s\n", problem);
-    std::fprintf(problem != nullptr ? stderr : stdout,
-                 "usage: cli_bench [--runs N]\n"
-                 "  --runs N  timed rounds after one warm-up (default %d, 1 to %d)\n",
-                 kDefaultRuns, kMaxRuns);
-    return problem != nullptr ? 2 : 0;
-}
-
-int Fail(const std::string& problem) {
-    std::fprintf(stderr, "cli_bench: %s\n", problem.c_str());
-    return 1;
-}
-
 int Run(int runs) {
     bench::ScratchDir scratch("vossel-cli");
     std::string problem = LayOut(scratch);
-    if (!problem.empty()) return Fail(problem);
+    if (!problem.empty()) return bench::Fail(kProgramName, problem);
     struct Row {
         const char* label;
         const char* file;
@@ -141,7 +113,7 @@ int Run(int runs) {
         for (Row& row : rows) {
             double ms = 0;
             problem = TimeProgram(scratch, row.file, row.arguments, &ms);
-            if (!problem.empty()) return Fail(problem);
+            if (!problem.empty()) return bench::Fail(kProgramName, problem);
             if (round > 0) row.samples.push_back(ms);  // round 0 warms up
         }
     }
@@ -154,19 +126,11 @@ int Run(int runs) {
     const double bare = bench::Median(rows[0].samples);
     std::printf("ratio info/bare = %.2f\n", bench::Median(rows[1].samples) / bare);
     std::printf("ratio check/bare = %.2f\n", bench::Median(rows[2].samples) / bare);
-    std::fflush(stdout);
-    const std::string left = scratch.Remove();
-    if (!left.empty()) return Fail(left);
-    return 0;
+    return bench::Finish(scratch, kProgramName);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    int runs = kDefaultRuns;
-    bool help = false;
-    std::string problem;
-    if (!bench::ParseRuns(argc, argv, kMaxRuns, &runs, &help, &problem)) return Usage(problem.c_str());
-    if (help) return Usage(nullptr);
-    return Run(runs);
+    return bench::RunsMain(argc, argv, kProgramName, kDefaultRuns, kMaxRuns, Run);
 }

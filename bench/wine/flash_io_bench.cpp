@@ -41,17 +41,17 @@ namespace {
 
 namespace ib = vossel::imagebuilder;
 
-constexpr char kEngineFile[] = "Vossel.dll";
-constexpr char kDriverFile[] = "flash.dll";
-constexpr char kBoardFile[] = "flashsim.ini";
+using bench::kBoardFile;
+using bench::kDriverFile;
+using bench::kEngineFile;
 constexpr char kContentFile[] = "flash.bin";
 constexpr char kImageFile[] = "image.bin";
 constexpr char kSavedFile[] = "saved.bin";
 constexpr char kCopyFileTarget[] = "copy_copyfile.bin";
 constexpr char kReadWriteTarget[] = "copy_readwrite.bin";
 
-constexpr uint32_t kFlashSize = 0x1000000;
-constexpr char kPartNumber[] = "6A69VN01";
+constexpr uint32_t kFlashSize = bench::kZeroTimeAwardFlashSize;
+constexpr const char* kPartNumber = bench::kZeroTimeAwardPartNumber;
 
 // The engine's own wait at the end of a save and of a write.
 constexpr double kEngineWaitMs = 400.0;
@@ -67,19 +67,6 @@ constexpr size_t kMaxSavePath = 259;
 
 constexpr int kDefaultRuns = 7;
 constexpr int kMaxRuns = 1000;
-
-const char kBoardText[] =
-    "; 16 MiB Award board, no time spent in the phases.\r\n"
-    "[Flash]\r\n"
-    "FlashSize=0x1000000\r\n"
-    "Content=flash.bin\r\n"
-    "[Bios]\r\n"
-    "BiosType=1\r\n"
-    "BiosPartNumber=6A69VN01\r\n"
-    "[Timing]\r\n"
-    "PhaseMillis=0\r\n"
-    "[Journal]\r\n"
-    "Path=flashsim.log\r\n";
 
 using SaveBiosExFn = uint8_t(__cdecl*)(int unused, const char* path);
 using FlashBiosFn = int(__cdecl*)(int source, const char* path, int keepDmi, int loadCmosDefaults,
@@ -371,7 +358,8 @@ std::string LayOut(const Bench& bench) {
     }
     const std::string copied = bench.scratch.CopyFromProgramDir({kEngineFile, kDriverFile});
     if (!copied.empty()) return copied;
-    if (!bench::WriteWholeFile(bench.scratch.File(kBoardFile), kBoardText, sizeof kBoardText - 1)) {
+    if (!bench::WriteWholeFile(bench.scratch.File(kBoardFile), bench::kZeroTimeAwardBoard,
+                               DWORD(strlen(bench::kZeroTimeAwardBoard)))) {
         return "cannot write the board file";
     }
 
@@ -425,19 +413,9 @@ void UnloadEngine(Bench& bench) {
     }
 }
 
-int Usage(const char* problem) {
-    if (problem != nullptr) std::fprintf(stderr, "flash_io_bench: %s\n", problem);
-    std::fprintf(problem != nullptr ? stderr : stdout,
-                 "usage: flash_io_bench [--runs N]\n"
-                 "  --runs N  timed runs of each operation after one warm-up (default %d, 1 to %d)\n",
-                 kDefaultRuns, kMaxRuns);
-    return problem != nullptr ? 2 : 0;
-}
+constexpr char kProgramName[] = "flash_io_bench";
 
-int Fail(const std::string& problem) {
-    std::fprintf(stderr, "flash_io_bench: %s\n", problem.c_str());
-    return 1;
-}
+int Fail(const std::string& problem) { return bench::Fail(kProgramName, problem); }
 
 int Run(int runs) {
     BoxGuard guard;
@@ -508,10 +486,5 @@ int Run(int runs) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    int runs = kDefaultRuns;
-    bool help = false;
-    std::string problem;
-    if (!bench::ParseRuns(argc, argv, kMaxRuns, &runs, &help, &problem)) return Usage(problem.c_str());
-    if (help) return Usage(nullptr);
-    return Run(runs);
+    return bench::RunsMain(argc, argv, kProgramName, kDefaultRuns, kMaxRuns, Run);
 }

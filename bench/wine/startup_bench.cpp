@@ -5,7 +5,7 @@
 // The program lays out a scratch folder as a user's program folder: copies of
 // Kestrom.exe, Vossel.dll, the simulated flash.dll and the baseline
 // bare_dialog.exe, and a board file for a 16 MiB Award board whose phases
-// take no time. Round by round it starts, from outside as a user would:
+// take no time (bench_support.h). Round by round it starts, from outside as a user would:
 //   Kestrom      Kestrom.exe; its consent box is answered "OK" as soon as it
 //                shows; timed to the first painted main window
 //   bare dialog  bare_dialog.exe with Kestrom's window size; timed to its
@@ -25,6 +25,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -34,10 +35,8 @@
 namespace {
 
 constexpr char kProgramFile[] = "Kestrom.exe";
-constexpr char kEngineFile[] = "Vossel.dll";
-constexpr char kDriverFile[] = "flash.dll";
 constexpr char kBareFile[] = "bare_dialog.exe";
-constexpr char kBoardFile[] = "flashsim.ini";
+constexpr char kProgramName[] = "startup_bench";
 
 constexpr char kMainCaption[] = "Zorvik";
 constexpr char kConsentCaption[] = "Message";
@@ -49,17 +48,6 @@ constexpr DWORD kExitTimeoutMs = 30000;
 constexpr DWORD kPollMs = 1;
 constexpr int kDefaultRuns = 7;
 constexpr int kMaxRuns = 100;
-
-const char kBoardText[] =
-    "; 16 MiB Award board, no time spent in the phases.\r\n"
-    "[Flash]\r\n"
-    "FlashSize=0x1000000\r\n"
-    "Content=flash.bin\r\n"
-    "[Bios]\r\n"
-    "BiosType=1\r\n"
-    "BiosPartNumber=6A69VN01\r\n"
-    "[Timing]\r\n"
-    "PhaseMillis=0\r\n";
 
 // A started program; ended (closed, else terminated) when it goes out of scope.
 class Program {
@@ -196,27 +184,14 @@ void PrintRow(const char* label, const std::vector<double>& samples) {
                 *range.second);
 }
 
-int Usage(const char* problem) {
-    if (problem != nullptr) std::fprintf(stderr, "startup_bench: %s\n", problem);
-    std::fprintf(problem != nullptr ? stderr : stdout,
-                 "usage: startup_bench [--runs N]\n"
-                 "  --runs N  timed rounds after one warm-up (default %d, 1 to %d)\n",
-                 kDefaultRuns, kMaxRuns);
-    return problem != nullptr ? 2 : 0;
-}
-
-int Fail(const std::string& problem) {
-    std::fprintf(stderr, "startup_bench: %s\n", problem.c_str());
-    return 1;
-}
-
 int Run(int runs) {
     bench::ScratchDir scratch("vossel-startup");
-    if (!scratch.ok()) return Fail("cannot create a scratch folder under the temporary folder");
-    std::string problem = scratch.CopyFromProgramDir({kProgramFile, kEngineFile, kDriverFile, kBareFile});
-    if (!problem.empty()) return Fail(problem);
-    if (!bench::WriteWholeFile(scratch.File(kBoardFile), kBoardText, sizeof kBoardText - 1)) {
-        return Fail("cannot write the board file");
+    if (!scratch.ok()) return bench::Fail(kProgramName, "cannot create a scratch folder under the temporary folder");
+    std::string problem = scratch.CopyFromProgramDir({kProgramFile, bench::kEngineFile, bench::kDriverFile, kBareFile});
+    if (!problem.empty()) return bench::Fail(kProgramName, problem);
+    if (!bench::WriteWholeFile(scratch.File(bench::kBoardFile), bench::kZeroTimeAwardBoard,
+                               DWORD(strlen(bench::kZeroTimeAwardBoard)))) {
+        return bench::Fail(kProgramName, "cannot write the board file");
     }
 
     std::vector<double> to_consent, consent, to_painted, kestrom_total, kestrom_without_consent, bare;
@@ -226,7 +201,7 @@ int Run(int runs) {
         double bare_ms = 0;
         problem = RunKestrom(scratch, &k, &size);
         if (problem.empty()) problem = RunBare(scratch, size, &bare_ms);
-        if (!problem.empty()) return Fail(problem);
+        if (!problem.empty()) return bench::Fail(kProgramName, problem);
         if (round == 0) continue;  // warm-up
         to_consent.push_back(k.to_consent);
         consent.push_back(k.consent);
@@ -244,19 +219,11 @@ int Run(int runs) {
     std::printf("ratio kestrom/bare = %.2f\n", bench::Median(kestrom_total) / bench::Median(bare));
     std::printf("ratio kestrom-without-consent/bare = %.2f\n",
                 bench::Median(kestrom_without_consent) / bench::Median(bare));
-    std::fflush(stdout);
-    const std::string left = scratch.Remove();
-    if (!left.empty()) return Fail(left);
-    return 0;
+    return bench::Finish(scratch, kProgramName);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    int runs = kDefaultRuns;
-    bool help = false;
-    std::string problem;
-    if (!bench::ParseRuns(argc, argv, kMaxRuns, &runs, &help, &problem)) return Usage(problem.c_str());
-    if (help) return Usage(nullptr);
-    return Run(runs);
+    return bench::RunsMain(argc, argv, kProgramName, kDefaultRuns, kMaxRuns, Run);
 }
