@@ -497,15 +497,14 @@ public:
           chains_(image, size, use) {}
 
     int Run(BiosDescriptorFields* out) {
-        Position scanned = size_;  // the "$BDR" search has covered [scanned, size)
         Position nearestDescriptor = kNoPosition;
         for (Position back = kVolumeCandidateStep; back <= size_; back += kVolumeCandidateStep) {
             const Position volume = size_ - back;
-            const Position found = FirstDescriptorIn(volume, scanned);
+            // The "$BDR" search has covered [volume + 4096, size).
+            const Position found = FirstDescriptorOfBlock(back / kVolumeCandidateStep);
             if (found != kNoPosition) {
                 nearestDescriptor = found;
             }
-            scanned = volume;
 
             VolumeFields fields;
             if (!HasSignature(image_ + volume + offsetof(FirmwareVolumeHeaderPrefix, Signature), kVolumeSignature) ||
@@ -534,6 +533,22 @@ public:
     }
 
 private:
+    // First "$BDR" of block k, [size - 4096k, size - 4096(k - 1)), whose
+    // record lies in the image. Blocks are asked for from the image end
+    // backwards but scanned a window at a time in rising order, the order in
+    // which the processor fetches memory ahead.
+    Position FirstDescriptorOfBlock(Position k) {
+        if (k < windowFirstBlock_ || k >= windowFirstBlock_ + windowBlocks_) {
+            windowFirstBlock_ = k;
+            windowBlocks_ = std::min<Position>(kBlocksPerWindow, size_ / kVolumeCandidateStep - k + 1);
+            for (Position j = k + windowBlocks_; j-- > k;) {
+                const Position begin = size_ - j * kVolumeCandidateStep;
+                windowDescriptors_[j - k] = FirstDescriptorIn(begin, begin + kVolumeCandidateStep);
+            }
+        }
+        return windowDescriptors_[k - windowFirstBlock_];
+    }
+
     // First "$BDR" in [begin, end) whose whole record lies in the image.
     Position FirstDescriptorIn(Position begin, Position end) const {
         if (size_ < sizeof(BiosDescriptorRecord)) {
@@ -563,9 +578,14 @@ private:
                             chains_.Find(volume + fields.headerLength, volume + fields.length, dataSums_));
     }
 
+    static constexpr Position kBlocksPerWindow = 16;
+
     const uint8_t* image_;
     Position size_;
     ScanUse scan_;
+    Position windowFirstBlock_ = 0;  // blocks [first, first + count) are scanned
+    Position windowBlocks_ = 0;
+    Position windowDescriptors_[kBlocksPerWindow] = {};
     HeaderWordSums headerSums_;
     BlockByteSums dataSums_;
     ChainMemo<GroupId> chains_;
