@@ -3,10 +3,11 @@
 // between candidates so that the whole search stays linear in the image size:
 //
 // - "$BDR" positions: candidates are visited in falling order, so the image
-//   is scanned once, 4 KiB ahead of the candidate, keeping the nearest usable
-//   "$BDR" at or after it. That is the first "$BDR" the volume's own scan
-//   would meet; whether it lies inside the volume's bound is a comparison.
-//   The scan takes 32 positions at a time where the processor has AVX2.
+//   is scanned once, each 4 KiB block between two candidates up to its first
+//   usable "$BDR", keeping the nearest at or after the candidate. That is the
+//   first "$BDR" the volume's own scan would meet; whether it lies inside the
+//   volume's bound is a comparison. Blocks are scanned sixteen at a time in
+//   rising order, 32 positions at a time where the processor has AVX2.
 // - Header checksums: words are summed through per-block prefix sums whose
 //   blocks are aligned with the candidates (all of them lie at the same
 //   residue modulo 4096).
