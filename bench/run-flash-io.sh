@@ -7,15 +7,7 @@
 #        bench/run-flash-io.sh /tmp/b --runs 3
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=build/win64
-if [ $# -gt 0 ] && [ "${1#--}" = "$1" ]; then
-  build=$1
-  shift
-fi
-cmake --preset win64 -B "$build" >/dev/null
-cmake --build "$build" -j2 --target vossel_flash_io_bench
-# The build tree's Wine prefix, and an Xvfb of its own unless DISPLAY is set,
-# as the tests get them (the engine's message boxes need a display).
-cmake/display-fixture.sh start "$build" >/dev/null
-trap 'cmake/display-fixture.sh stop "$build" >/dev/null' EXIT
-"$build/wine-run" "$build/bin/vossel_flash_io_bench.exe" "$@"
+. bench/wine-bench.sh "$@"
+wine_bench_build vossel_flash_io_bench
+wine_bench_display  # the engine's message boxes need a display
+"$build/wine-run" "$build/bin/vossel_flash_io_bench.exe" "${bench_args[@]}"

@@ -9,19 +9,14 @@
 #        bench/run-ftp-download.sh /tmp/b --runs 3
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=build/win64
-if [ $# -gt 0 ] && [ "${1#--}" = "$1" ]; then
-  build=$1
-  shift
-fi
+. bench/wine-bench.sh "$@"
 address=127.0.0.41
 root=/tmp/vossel-ftpbench
 size_mib=16
 # The Python with pyftpdlib (a pyenv python3 on PATH may lack it).
 python=${VOSSEL_FTP_PYTHON:-/usr/bin/python3}
 
-cmake --preset win64 -B "$build" >/dev/null
-cmake --build "$build" -j2 --target vossel_ftp_download_bench
+wine_bench_build vossel_ftp_download_bench
 
 rm -rf "$root"
 mkdir -p "$root/BIOS"
@@ -47,4 +42,4 @@ for _ in $(seq 200); do
 done
 grep -q '^READY ' "$out" || { echo "the FTP server on $address did not get ready:" >&2; cat "$out" >&2; exit 1; }
 
-"$build/wine-run" "$build/bin/vossel_ftp_download_bench.exe" --host "$address" --size-mib "$size_mib" "$@"
+"$build/wine-run" "$build/bin/vossel_ftp_download_bench.exe" --host "$address" --size-mib "$size_mib" "${bench_args[@]}"

@@ -12,6 +12,7 @@
 #include "ftp_retrieval.h"
 #include "profile_file.h"
 #include "server_config.h"
+#include "transfer_limits.h"
 
 namespace {
 
@@ -56,11 +57,10 @@ bool VerifiedByBuiltInKey(const vossel::Digest& hash, const std::vector<uint8_t>
     return false;
 }
 
-// A whole server file of at most capacity bytes. present: the server gave
-// it; complete: it was read to its end (false when it broke off or is longer).
+// A whole server file of at most capacity bytes, read within the stall limit.
 struct ServerFile {
-    bool present = false;
-    bool complete = false;
+    bool present = false;  // the server gave it
+    DownloadResult read = DownloadResult::kTransferFailed;
     std::vector<uint8_t> bytes;
 };
 
@@ -71,21 +71,30 @@ ServerFile ReadServerFile(CFtpConnection& connection, const char* name, size_t c
     result.present = true;
     result.bytes.resize(capacity);
     uint32_t total = 0;
-    const DownloadResult read = DownloadImage(*file, result.bytes.data(), capacity, &total, [](uint32_t) {});
+    result.read = DownloadImage(*file, result.bytes.data(), capacity, &total, [](uint32_t) {});
     file->Close();
     result.bytes.resize(total);
-    result.complete = read == DownloadResult::kComplete;
     return result;
 }
 
-bool WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-    const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                    nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    const BOOL ok = bytes.empty() || WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-    return ok && written == bytes.size();
+// Replaces the file at path with bytes, or leaves it as it was: the bytes go
+// to a temporary file in the same folder first, which then takes its place.
+bool ReplaceWholeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+    const size_t slash = path.find_last_of("\\/");
+    const std::string folder = slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
+    char partial[MAX_PATH] = {};
+    if (GetTempFileNameA(folder.c_str(), "bio", 0, partial) == 0) return false;
+    const HANDLE file = CreateFileA(partial, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    bool ok = file != INVALID_HANDLE_VALUE;
+    if (ok) {
+        DWORD written = 0;
+        ok = bytes.empty() || (WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr) &&
+                               written == bytes.size());
+        ok = CloseHandle(file) && ok;
+    }
+    ok = ok && MoveFileExA(partial, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    if (!ok) DeleteFileA(partial);
+    return ok;
 }
 
 // The whole of a local file of at most kMaxCatalogueSize bytes; false when
@@ -134,12 +143,23 @@ bool ImageMatchesPin(const vossel::PinnedDigest& pin, const uint8_t* image, uint
 
 FetchedCatalogue FetchTrustedCatalogue(CFtpConnection& connection, bool requireSigned) {
     FetchedCatalogue fetched;
-    const ServerFile catalogue = ReadServerFile(connection, vossel::kCatalogueFileName, vossel::kMaxCatalogueSize);
-    if (!catalogue.present || !catalogue.complete) return fetched;
-    // One byte past the limit tells an oversized signature file.
-    const ServerFile signature =
-        ReadServerFile(connection, vossel::kSignatureFileName, vossel::kMaxSignatureFileSize + 1);
-    const size_t signature_size = signature.complete ? signature.bytes.size() : vossel::kMaxSignatureFileSize + 1;
+    const ServerFile catalogue = ReadServerFile(connection, vossel::kCatalogueFileName, kCatalogueSizeLimit);
+    if (!catalogue.present) return fetched;
+    switch (catalogue.read) {
+    case DownloadResult::kComplete: break;
+    case DownloadResult::kTransferFailed: return fetched;
+    case DownloadResult::kTooLong: fetched.outcome = CatalogueFetch::kTooLarge; return fetched;
+    case DownloadResult::kStalled: fetched.outcome = CatalogueFetch::kStalled; return fetched;
+    }
+    const ServerFile signature = ReadServerFile(connection, vossel::kSignatureFileName, vossel::kMaxSignatureFileSize);
+    if (signature.present && signature.read == DownloadResult::kStalled) {
+        fetched.outcome = CatalogueFetch::kStalled;
+        return fetched;
+    }
+    // A signature file that broke off or runs past the limit is judged as
+    // an oversized one: malformed.
+    const size_t signature_size =
+        signature.read == DownloadResult::kComplete ? signature.bytes.size() : vossel::kMaxSignatureFileSize + 1;
     const vossel::SignatureShape shape = vossel::ClassifySignature(signature.present, signature_size);
     bool verified = false;
     if (shape == vossel::SignatureShape::kWellFormed && kCatalogueKeyCount > 0) {
@@ -155,7 +175,7 @@ FetchedCatalogue FetchTrustedCatalogue(CFtpConnection& connection, bool requireS
     }
     const std::string local = EngineFolderFile(vossel::kCatalogueFileName);
     fetched.replaced = ReadLocalFile(local, &fetched.previous);
-    if (!WriteWholeFile(local, catalogue.bytes)) return fetched;
+    if (!ReplaceWholeFile(local, catalogue.bytes)) return fetched;
     fetched.outcome = CatalogueFetch::kAccepted;
     return fetched;
 }
@@ -164,7 +184,7 @@ void RestorePreviousCatalogue(const FetchedCatalogue& fetched) {
     if (fetched.outcome != CatalogueFetch::kAccepted) return;
     const std::string local = EngineFolderFile(vossel::kCatalogueFileName);
     if (fetched.replaced) {
-        WriteWholeFile(local, fetched.previous);
+        ReplaceWholeFile(local, fetched.previous);
     } else {
         DeleteFileA(local.c_str());
     }

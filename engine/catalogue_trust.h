@@ -36,6 +36,8 @@ inline constexpr char kMsgImageDigestMismatchFormat[] =
 enum class CatalogueFetch {
     kAccepted,          // bios.ini beside the engine now holds the server's
     kMissing,           // the server gave no catalogue (or it could not be kept)
+    kTooLarge,          // longer than kCatalogueSizeLimit: nothing kept
+    kStalled,           // a read from the server stood still past the stall limit: nothing kept
     kRefusedSignature,  // a signature no built-in key verifies: nothing kept
     kRefusedUnsigned,   // unsigned, and the policy asks for a signature: nothing kept
 };

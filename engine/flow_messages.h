@@ -44,5 +44,27 @@ inline constexpr char kMsgDownloadFailedFormat[] =
     "The download of \"%s\" from \"%s\" Zorvik server broke off.\nNothing was written. Please try again.";
 inline constexpr char kMsgDownloadTooLongFormat[] =
     "The file \"%s\" on \"%s\" Zorvik server is longer than any BIOS of this board.\nNothing was written.";
+// A read from the server that did not return within the stall limit: the
+// file, the host and the limit in seconds.
+inline constexpr char kMsgTransferStalledFormat[] =
+    "The download of \"%s\" from \"%s\" Zorvik server stood still for %u seconds.\nNothing was written. Please "
+    "try again.";
+// The file, the host and the limit in KiB.
+inline constexpr char kMsgCatalogueTooLargeFormat[] =
+    "The file \"%s\" on \"%s\" Zorvik server is longer than %u KiB, too long for a BIOS catalogue.\n"
+    "Nothing was written.";
+
+// The downloaded image beside the engine. Formats take the file's path (and
+// the cause); caption kDownloadErrorCaption, error icon.
+inline constexpr char kDownloadErrorCaption[] = "Error";
+inline constexpr char kMsgDownloadNotSavedFormat[] =
+    "Can't save the downloaded BIOS to \"%s\".\n%s\nNothing was written.";
+inline constexpr char kSaveCauseReadOnly[] = "The file is read-only.";
+inline constexpr char kSaveCauseInUse[] = "The file is in use by another program.";
+inline constexpr char kSaveCauseDiskFull[] = "The disk is full.";
+inline constexpr char kSaveCauseFolder[] = "A folder of that name is in the way.";
+inline constexpr char kSaveCauseNotCreated[] = "The file cannot be created in that folder.";
+inline constexpr char kMsgDownloadNotLoadedFormat[] =
+    "The BIOS file \"%s\" does not hold what was downloaded.\nNothing was written. Please try again.";
 
 }  // namespace vossel

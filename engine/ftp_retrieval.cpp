@@ -1,6 +1,7 @@
 #include "ftp_retrieval.h"
 
 #include "afx_dialog.h"
+#include "transfer_limits.h"
 
 namespace {
 constexpr UINT kAgentNameString = 1;
@@ -30,6 +31,7 @@ DownloadResult DownloadImage(CInternetFile& file, uint8_t* buffer, size_t capaci
                              const std::function<void(uint32_t)>& progress) {
     *total = 0;
     file.SetReadBufferSize(kTransferPiece);
+    file.SetStallLimit(kTransferStallMilliseconds);
     try {
         while (*total < capacity) {
             const size_t room = capacity - *total;
@@ -41,8 +43,9 @@ DownloadResult DownloadImage(CInternetFile& file, uint8_t* buffer, size_t capaci
         // The buffer is full: one more byte says whether the file is longer.
         uint8_t probe = 0;
         return file.Read(&probe, 1) == 0 ? DownloadResult::kComplete : DownloadResult::kTooLong;
-    } catch (const CInternetException&) {
-        return DownloadResult::kTransferFailed;
+    } catch (const CInternetException& exception) {
+        return exception.m_dwError == ERROR_INTERNET_TIMEOUT ? DownloadResult::kStalled
+                                                             : DownloadResult::kTransferFailed;
     }
 }
 

@@ -26,11 +26,13 @@ enum class DownloadResult {
     kComplete,        // the server's whole file is in the buffer
     kTransferFailed,  // the transfer broke off
     kTooLong,         // the file has more bytes than the buffer holds
+    kStalled,         // a read from the server took longer than the stall limit
 };
 
 // Reads file into buffer in 128-byte requests, never past capacity, calling
 // progress(total) after every read that returned bytes; *total is the number
-// of bytes received.
+// of bytes received. The requests are served from 64 KiB reads from WinInet,
+// each of which must return within the stall limit.
 DownloadResult DownloadImage(CInternetFile& file, uint8_t* buffer, size_t capacity, uint32_t* total,
                              const std::function<void(uint32_t)>& progress);
 

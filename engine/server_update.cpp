@@ -4,15 +4,16 @@
 #include <cstring>
 #include <string>
 
-#include "bios_save.h"
 #include "catalogue.h"
 #include "catalogue_trust.h"
+#include "downloaded_image.h"
 #include "engine_state.h"
 #include "flow_messages.h"
 #include "ftp_retrieval.h"
 #include "model_dialog.h"
 #include "profile_file.h"
 #include "site_dialog.h"
+#include "transfer_limits.h"
 
 namespace {
 
@@ -43,7 +44,8 @@ public:
 
 }  // namespace
 
-bool ObtainImageFromServer(ImageBuffer& buffer, char (&imagePath)[kImagePathSize]) {
+bool ObtainImageFromServer(ImageBuffer& buffer, char (&imagePath)[kImagePathSize],
+                           std::vector<uint8_t>* downloadedBytes) {
     CInternetSession session(AgentName(kAgentFallback).c_str());
 
     vossel::ServerSite site;
@@ -69,6 +71,13 @@ bool ObtainImageFromServer(ImageBuffer& buffer, char (&imagePath)[kImagePathSize
     case CatalogueFetch::kAccepted: break;
     case CatalogueFetch::kMissing:
         ShowError(vossel::kMsgCatalogueMissingFormat, vossel::kCatalogueFileName);
+        return false;
+    case CatalogueFetch::kTooLarge:
+        ShowError(vossel::kMsgCatalogueTooLargeFormat, vossel::kCatalogueFileName, site.Address,
+                  unsigned(kCatalogueSizeLimit / 1024));
+        return false;
+    case CatalogueFetch::kStalled:
+        ShowError(vossel::kMsgTransferStalledFormat, vossel::kCatalogueFileName, site.Address, kTransferStallSeconds);
         return false;
     case CatalogueFetch::kRefusedSignature:
         ShowError(vossel::kMsgCatalogueSignatureRefusedFormat, site.Address);
@@ -106,6 +115,9 @@ bool ObtainImageFromServer(ImageBuffer& buffer, char (&imagePath)[kImagePathSize
     case DownloadResult::kTooLong:
         ShowError(vossel::kMsgDownloadTooLongFormat, name.c_str(), site.Address);
         return false;
+    case DownloadResult::kStalled:
+        ShowError(vossel::kMsgTransferStalledFormat, name.c_str(), site.Address, kTransferStallSeconds);
+        return false;
     }
 
     // The catalogue's digest decides before the byte sum, whatever FC says.
@@ -127,8 +139,8 @@ bool ObtainImageFromServer(ImageBuffer& buffer, char (&imagePath)[kImagePathSize
         ShowCheckMessage(vossel::kMsgImagePathUnusable);
         return false;
     }
-    // A file that could not be written is refused by the load that follows.
-    SaveRomImageFile(buffer.data(), path.c_str(), total);
+    if (!SaveDownloadedImage(buffer.data(), total, path)) return false;
+    downloadedBytes->assign(buffer.data(), buffer.data() + total);
     std::memcpy(imagePath, path.c_str(), path.size() + 1);
     return true;
 }

@@ -3,9 +3,11 @@
 #include <windows.h>
 
 #include <cstring>
+#include <vector>
 
 #include "afx_file_dialog.h"
 #include "board_validation.h"
+#include "downloaded_image.h"
 #include "engine_state.h"
 #include "exclusive_operation.h"
 #include "flow_messages.h"
@@ -45,10 +47,11 @@ bool TakeImagePath(const char* path, char (&imagePath)[kImagePathSize]) {
 
 // The image's file for the file sources, in imagePath. False (message shown
 // where one is due) when there is none.
-bool ObtainImageFile(int source, const char* path, ImageBuffer& buffer, char (&imagePath)[kImagePathSize]) {
+bool ObtainImageFile(int source, const char* path, ImageBuffer& buffer, char (&imagePath)[kImagePathSize],
+                     std::vector<uint8_t>* downloaded) {
     switch (source) {
     case kSourceServer:
-        return ObtainImageFromServer(buffer, imagePath);
+        return ObtainImageFromServer(buffer, imagePath, downloaded);
     case kSourcePickedFile: {
         CFileDialog dialog(TRUE, nullptr, nullptr, kOpenFileFlags, kOpenFileFilter, nullptr, 0, TRUE);
         if (dialog.DoModal() != IDOK) return false;
@@ -166,8 +169,11 @@ int RunUpdate(UpdatePath path, int source, const char* sourcePath, int keepDmi, 
         if (!PlaceImageInMemory(path, reinterpret_cast<const uint8_t*>(sourcePath), imageLength, buffer)) return 0;
     } else {
         char image_path[kImagePathSize] = {};
-        if (!ObtainImageFile(source, sourcePath, buffer, image_path)) return 0;
-        if (!PlaceImageFile(path, image_path, buffer)) return 0;
+        std::vector<uint8_t> downloaded;
+        if (!ObtainImageFile(source, sourcePath, buffer, image_path, &downloaded)) return 0;
+        const bool placed = source == kSourceServer ? PlaceDownloadedImageFile(path, image_path, downloaded, buffer)
+                                                    : PlaceImageFile(path, image_path, buffer);
+        if (!placed) return 0;
     }
 
     WritePlan plan;

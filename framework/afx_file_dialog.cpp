@@ -7,6 +7,8 @@
 #include <memory>
 #include <vector>
 
+#include "late_binding.h"
+
 namespace {
 
 std::atomic<FileDialogHandler> g_file_dialog_handler{nullptr};
@@ -168,7 +170,12 @@ INT_PTR CFileDialog::ShowClassicDialog() {
     ofn.nMaxFile = DWORD(file.size());
     ofn.lpstrDefExt = default_extension_.empty() ? nullptr : default_extension_.c_str();
     ofn.Flags = flags_;
-    const BOOL chosen = open_ ? GetOpenFileNameA(&ofn) : GetSaveFileNameA(&ofn);
+    // The common dialogs' library is loaded when a dialog is first shown.
+    static const auto get_open = BindLate<decltype(&::GetOpenFileNameA)>("comdlg32.dll", "GetOpenFileNameA");
+    static const auto get_save = BindLate<decltype(&::GetSaveFileNameA)>("comdlg32.dll", "GetSaveFileNameA");
+    const auto show = open_ ? get_open : get_save;
+    if (show == nullptr) return IDCANCEL;
+    const BOOL chosen = show(&ofn);
     if (!chosen) return IDCANCEL;
     path_ = file.data();
     return IDOK;

@@ -95,10 +95,28 @@ public:
     // small reads then cost no call into WinInet each. Set before the first
     // Read.
     void SetReadBufferSize(UINT size);
+    // With a stall limit (0: none, the default), every read from WinInet runs
+    // on a reader thread of the file, and a read that has not returned within
+    // the limit makes Read throw CInternetException(ERROR_INTERNET_TIMEOUT)
+    // at once; so does every Read after it. WinInet's receive time-outs do
+    // not reach an FTP data connection, and under Wine closing the handle
+    // does not end a read that waits on one: the reader is left to finish
+    // that read by itself, into memory of its own, and then ends. Under Wine
+    // a read of n bytes returns only once n bytes have arrived or the file
+    // has ended, so the limit bounds one read of the read buffer's size (or
+    // of the count asked for). Set before the first Read.
+    void SetStallLimit(DWORD milliseconds);
     void Close();
 
 private:
+    struct Reader;
+    // One read from WinInet; on the reader thread when there is a stall limit.
+    DWORD ReadFromInternet(void* buffer, DWORD count);
+
     HINTERNET file_;
+    DWORD stall_limit_ = 0;
+    Reader* reader_ = nullptr;  // shared with its thread, which may outlive the file
+    bool stalled_ = false;
     std::vector<uint8_t> read_buffer_;
     size_t buffered_ = 0;   // bytes of read_buffer_ received
     size_t handed_out_ = 0;  // of those, bytes Read has given away

@@ -7,7 +7,7 @@ packages=(
   cmake make g++ clang libclang-rt-14-dev googletest libbenchmark-dev
   mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
   wine wine64 xvfb xauth python3 python3-pyftpdlib python3-cryptography python3-pil fonts-dejavu-core vsftpd ovmf imagemagick
-  nlohmann-json3-dev libcli11-dev
+  libstb-dev ansible ansible-lint nlohmann-json3-dev libcli11-dev
 )
 missing=()
 for p in "${packages[@]}"; do

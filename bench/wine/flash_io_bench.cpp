@@ -34,23 +34,24 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "image_builder.h"
 
 namespace {
 
 namespace ib = vossel::imagebuilder;
 
-constexpr char kEngineFile[] = "Vossel.dll";
-constexpr char kDriverFile[] = "flash.dll";
-constexpr char kBoardFile[] = "flashsim.ini";
+using bench::kBoardFile;
+using bench::kDriverFile;
+using bench::kEngineFile;
 constexpr char kContentFile[] = "flash.bin";
 constexpr char kImageFile[] = "image.bin";
 constexpr char kSavedFile[] = "saved.bin";
 constexpr char kCopyFileTarget[] = "copy_copyfile.bin";
 constexpr char kReadWriteTarget[] = "copy_readwrite.bin";
 
-constexpr uint32_t kFlashSize = 0x1000000;
-constexpr char kPartNumber[] = "6A69VN01";
+constexpr uint32_t kFlashSize = bench::kZeroTimeAwardFlashSize;
+constexpr const char* kPartNumber = bench::kZeroTimeAwardPartNumber;
 
 // The engine's own wait at the end of a save and of a write.
 constexpr double kEngineWaitMs = 400.0;
@@ -67,19 +68,6 @@ constexpr size_t kMaxSavePath = 259;
 constexpr int kDefaultRuns = 7;
 constexpr int kMaxRuns = 1000;
 
-const char kBoardText[] =
-    "; 16 MiB Award board, no time spent in the phases.\r\n"
-    "[Flash]\r\n"
-    "FlashSize=0x1000000\r\n"
-    "Content=flash.bin\r\n"
-    "[Bios]\r\n"
-    "BiosType=1\r\n"
-    "BiosPartNumber=6A69VN01\r\n"
-    "[Timing]\r\n"
-    "PhaseMillis=0\r\n"
-    "[Journal]\r\n"
-    "Path=flashsim.log\r\n";
-
 using SaveBiosExFn = uint8_t(__cdecl*)(int unused, const char* path);
 using FlashBiosFn = int(__cdecl*)(int source, const char* path, int keepDmi, int loadCmosDefaults,
                                   unsigned imageLength);
@@ -90,38 +78,6 @@ struct HandleCloser {
     }
 };
 using UniqueFile = std::unique_ptr<void, HandleCloser>;
-
-std::string ProgramDir() {
-    char path[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-    if (length == 0 || length >= sizeof path) return {};
-    std::string dir(path, length);
-    dir.erase(dir.find_last_of('\\') + 1);
-    return dir;
-}
-
-double Milliseconds(LARGE_INTEGER from, LARGE_INTEGER to) {
-    static const double ticks_per_ms = [] {
-        LARGE_INTEGER frequency;
-        QueryPerformanceFrequency(&frequency);
-        return double(frequency.QuadPart) / 1000.0;
-    }();
-    return double(to.QuadPart - from.QuadPart) / ticks_per_ms;
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
-}
-
-bool WriteWholeFile(const std::string& path, const void* bytes, DWORD length) {
-    UniqueFile file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                nullptr));
-    if (file.get() == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    return WriteFile(file.get(), bytes, length, &written, nullptr) && written == length;
-}
 
 // The whole file, shared with whoever else has it open (the driver keeps no
 // handle between calls, but nothing here depends on that).
@@ -154,58 +110,6 @@ std::string CompareFiles(const std::string& actual_path, const std::string& expe
     return actual_path + " and " + expected_path + text;
 }
 
-// ----------------------------------------------------------------- scratch
-
-// A new folder under the system's temporary folder; its files are deleted and
-// the folder removed by Remove().
-class ScratchDir {
-public:
-    ScratchDir() {
-        char temp[MAX_PATH];
-        const DWORD length = GetTempPathA(sizeof temp, temp);
-        if (length == 0 || length >= sizeof temp) return;
-        for (unsigned attempt = 0; attempt < 100; ++attempt) {
-            const std::string candidate = std::string(temp) + "vossel-flash-io-" +
-                                          std::to_string(GetCurrentProcessId()) + "-" + std::to_string(attempt);
-            if (CreateDirectoryA(candidate.c_str(), nullptr)) {
-                path_ = candidate + "\\";
-                return;
-            }
-        }
-    }
-    ~ScratchDir() { Remove(); }
-    ScratchDir(const ScratchDir&) = delete;
-    ScratchDir& operator=(const ScratchDir&) = delete;
-
-    bool ok() const { return !path_.empty(); }
-    const std::string& path() const { return path_; }
-    std::string File(const char* name) const { return path_ + name; }
-
-    // Empty when the folder is gone, else what stayed behind.
-    std::string Remove() {
-        if (path_.empty()) return {};
-        std::string left;
-        WIN32_FIND_DATAA found;
-        HANDLE search = FindFirstFileA((path_ + "*").c_str(), &found);
-        if (search != INVALID_HANDLE_VALUE) {
-            do {
-                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-                if (!DeleteFileA((path_ + found.cFileName).c_str())) left += std::string(" ") + found.cFileName;
-            } while (FindNextFileA(search, &found));
-            FindClose(search);
-        }
-        if (!RemoveDirectoryA(path_.c_str())) {
-            left = "cannot remove " + path_ + (left.empty() ? std::string() : ", files left:" + left);
-        } else {
-            left.clear();
-        }
-        path_.clear();
-        return left;
-    }
-
-private:
-    std::string path_;
-};
 
 // ------------------------------------------------------------ box guard
 
@@ -331,7 +235,7 @@ private:
 // ---------------------------------------------------------- operations
 
 struct Bench {
-    ScratchDir scratch;
+    bench::ScratchDir scratch{"vossel-flash-io"};
     HMODULE engine = nullptr;
     SaveBiosExFn save_bios_ex = nullptr;
     FlashBiosFn flash_bios = nullptr;
@@ -358,7 +262,7 @@ bool RunCopyFile(const Bench& bench, double* ms, std::string* problem) {
         *problem = "CopyFileA failed with error " + std::to_string(GetLastError());
         return false;
     }
-    *ms = Milliseconds(start, end);
+    *ms = bench::Milliseconds(start, end);
     return true;
 }
 
@@ -396,7 +300,7 @@ bool RunReadWrite(const Bench& bench, double* ms, std::string* problem) {
     }
     out.reset();
     QueryPerformanceCounter(&end);
-    *ms = Milliseconds(start, end);
+    *ms = bench::Milliseconds(start, end);
     return true;
 }
 
@@ -411,7 +315,7 @@ bool RunSave(const Bench& bench, double* ms, std::string* problem) {
         *problem = "SaveBiosEx returned " + std::to_string(result);
         return false;
     }
-    *ms = Milliseconds(start, end);
+    *ms = bench::Milliseconds(start, end);
     return true;
 }
 
@@ -425,7 +329,7 @@ bool RunWrite(const Bench& bench, double* ms, std::string* problem) {
         *problem = "FlashBIOS returned " + std::to_string(result);
         return false;
     }
-    *ms = Milliseconds(start, end);
+    *ms = bench::Milliseconds(start, end);
     return true;
 }
 
@@ -452,13 +356,10 @@ std::string LayOut(const Bench& bench) {
     if (GetModuleHandleA(kEngineFile) != nullptr || GetModuleHandleA(kDriverFile) != nullptr) {
         return "the engine or a driver is loaded already";
     }
-    const std::string here = ProgramDir();
-    for (const char* file : {kEngineFile, kDriverFile}) {
-        if (!CopyFileA((here + file).c_str(), bench.scratch.File(file).c_str(), TRUE)) {
-            return std::string("cannot copy ") + here + file + " (error " + std::to_string(GetLastError()) + ")";
-        }
-    }
-    if (!WriteWholeFile(bench.scratch.File(kBoardFile), kBoardText, sizeof kBoardText - 1)) {
+    const std::string copied = bench.scratch.CopyFromProgramDir({kEngineFile, kDriverFile});
+    if (!copied.empty()) return copied;
+    if (!bench::WriteWholeFile(bench.scratch.File(kBoardFile), bench::kZeroTimeAwardBoard,
+                               DWORD(strlen(bench::kZeroTimeAwardBoard)))) {
         return "cannot write the board file";
     }
 
@@ -469,7 +370,7 @@ std::string LayOut(const Bench& bench) {
     const ib::BuiltImage image = ib::BuildAwardImage(layout);
     if (!image.ok()) return "image builder: " + image.Error;
     if (image.Bytes.size() != kFlashSize) return "image builder: unexpected image size";
-    if (!WriteWholeFile(bench.scratch.File(kImageFile), image.Bytes.data(), kFlashSize)) {
+    if (!bench::WriteWholeFile(bench.scratch.File(kImageFile), image.Bytes.data(), kFlashSize)) {
         return "cannot write the image";
     }
     if (bench.scratch.File(kImageFile).size() > kMaxImagePath || bench.scratch.File(kSavedFile).size() > kMaxSavePath) {
@@ -512,19 +413,9 @@ void UnloadEngine(Bench& bench) {
     }
 }
 
-int Usage(const char* problem) {
-    if (problem != nullptr) std::fprintf(stderr, "flash_io_bench: %s\n", problem);
-    std::fprintf(problem != nullptr ? stderr : stdout,
-                 "usage: flash_io_bench [--runs N]\n"
-                 "  --runs N  timed runs of each operation after one warm-up (default %d, 1 to %d)\n",
-                 kDefaultRuns, kMaxRuns);
-    return problem != nullptr ? 2 : 0;
-}
+constexpr char kProgramName[] = "flash_io_bench";
 
-int Fail(const std::string& problem) {
-    std::fprintf(stderr, "flash_io_bench: %s\n", problem.c_str());
-    return 1;
-}
+int Fail(const std::string& problem) { return bench::Fail(kProgramName, problem); }
 
 int Run(int runs) {
     BoxGuard guard;
@@ -574,16 +465,16 @@ int Run(int runs) {
                 runs == 1 ? "" : "s");
     for (const Operation& op : ops) {
         const auto range = std::minmax_element(op.samples.begin(), op.samples.end());
-        std::printf("%-32s %9.2f ms  (min %.2f, max %.2f)\n", op.label, Median(op.samples), *range.first,
+        std::printf("%-32s %9.2f ms  (min %.2f, max %.2f)\n", op.label, bench::Median(op.samples), *range.first,
                     *range.second);
     }
     // The ratios are over the ReadFile/WriteFile copy: like the engine it
     // goes through one buffer of the whole part and, like the save, flushes
     // what it wrote; CopyFileA does neither and is shown for reference.
-    const double copy_ms = Median(read_write.samples);
+    const double copy_ms = bench::Median(read_write.samples);
     std::printf("copy = the ReadFile/WriteFile+flush baseline\n");
-    const double save_ms = Median(save.samples);
-    const double write_ms = Median(write.samples);
+    const double save_ms = bench::Median(save.samples);
+    const double write_ms = bench::Median(write.samples);
     std::printf("ratio save/copy = %.2f (less the 400 ms wait: %.2f)\n", save_ms / copy_ms,
                 (save_ms - kEngineWaitMs) / copy_ms);
     std::printf("ratio write/copy = %.2f (less the 400 ms wait: %.2f)\n", write_ms / copy_ms,
@@ -595,16 +486,5 @@ int Run(int runs) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    int runs = kDefaultRuns;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--help" || arg == "-h") return Usage(nullptr);
-        if (arg != "--runs") return Usage(("unknown argument " + arg).c_str());
-        if (++i == argc) return Usage("--runs needs a number");
-        char* end = nullptr;
-        const long value = std::strtol(argv[i], &end, 10);
-        if (end == argv[i] || *end != '\0' || value < 1 || value > kMaxRuns) return Usage("bad number of runs");
-        runs = int(value);
-    }
-    return Run(runs);
+    return bench::RunsMain(argc, argv, kProgramName, kDefaultRuns, kMaxRuns, Run);
 }

@@ -39,6 +39,7 @@
 #include <vector>
 
 #include "afx_internet.h"
+#include "bench_support.h"
 #include "catalogue_trust.h"
 #include "ftp_retrieval.h"
 #include "image_loading.h"
@@ -70,20 +71,8 @@ struct Options {
     int runs = kDefaultRuns;
 };
 
-double Milliseconds(LARGE_INTEGER from, LARGE_INTEGER to) {
-    static const double ticks_per_ms = [] {
-        LARGE_INTEGER frequency;
-        QueryPerformanceFrequency(&frequency);
-        return double(frequency.QuadPart) / 1000.0;
-    }();
-    return double(to.QuadPart - from.QuadPart) / ticks_per_ms;
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
-}
+using bench::Median;
+using bench::Milliseconds;
 
 // Which counter PrivateUsage() read last: Windows fills PrivateUsage and
 // gives PagefileUsage the same value; Wine 8 leaves PrivateUsage at 0 and

@@ -3,9 +3,11 @@
 // between candidates so that the whole search stays linear in the image size:
 //
 // - "$BDR" positions: candidates are visited in falling order, so the image
-//   is scanned once, 4 KiB ahead of the candidate, keeping the nearest usable
-//   "$BDR" at or after it. That is the first "$BDR" the volume's own scan
-//   would meet; whether it lies inside the volume's bound is a comparison.
+//   is scanned once, each 4 KiB block between two candidates up to its first
+//   usable "$BDR", keeping the nearest at or after the candidate. That is the
+//   first "$BDR" the volume's own scan would meet; whether it lies inside the
+//   volume's bound is a comparison. Blocks are scanned sixteen at a time in
+//   rising order, 32 positions at a time where the processor has AVX2.
 // - Header checksums: words are summed through per-block prefix sums whose
 //   blocks are aligned with the candidates (all of them lie at the same
 //   residue modulo 4096).
@@ -19,7 +21,8 @@
 //   residue modulo 8; per residue a dense table (allocated on first use)
 //   records for each visited position the group of chains it belongs to, and
 //   each group records its terminal. A position is classified once; a later
-//   walk stops at the first visited position.
+//   walk stops at the first visited position. Nothing below the lowest walk
+//   start has been visited, so the table is only read above it.
 // - File data sums: prefix sums over 8-byte blocks.
 //
 // Realistic images never need the chain table or the data prefix sums: their
@@ -38,6 +41,11 @@
 #include <memory>
 #include <new>
 #include <vector>
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+#define VOSSEL_SCAN_AVX2 1  // chosen at run time where the processor has it
+#endif
 
 #include "firmware_layout.h"
 
@@ -228,6 +236,84 @@ constexpr Position HeaderChecksumBytes(uint16_t headerLength) { return (Position
 
 bool HasSignature(const uint8_t* at, const uint8_t (&signature)[4]) { return std::memcmp(at, signature, 4) == 0; }
 
+// Skipping blocks of positions where no "$BDR" starts, from at towards
+// limit: each returns the start of the first block holding one, or a
+// position less than a block before limit. They read up to 3 bytes past the
+// last position looked at.
+
+#if defined(VOSSEL_SCAN_AVX2)
+// Thirty-two positions at a time, at most four compares per block whatever
+// the image holds: the first and last signature bytes are compared first,
+// which on most images rules out every position, the middle two only where
+// both match.
+__attribute__((target("avx2"))) inline __m256i Load32(const uint8_t* p) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+
+__attribute__((target("avx2"))) Position SkipBlocksWithoutDescriptorAvx2(const uint8_t* image, Position at,
+                                                                         Position limit) {
+    const __m256i first = _mm256_set1_epi8(static_cast<char>(kDescriptorSignature[0]));
+    const __m256i second = _mm256_set1_epi8(static_cast<char>(kDescriptorSignature[1]));
+    const __m256i third = _mm256_set1_epi8(static_cast<char>(kDescriptorSignature[2]));
+    const __m256i last = _mm256_set1_epi8(static_cast<char>(kDescriptorSignature[3]));
+    for (; at < limit && limit - at >= 32; at += 32) {
+        const uint8_t* p = image + at;
+        const __m256i ends =
+            _mm256_and_si256(_mm256_cmpeq_epi8(Load32(p), first), _mm256_cmpeq_epi8(Load32(p + 3), last));
+        if (_mm256_movemask_epi8(ends) == 0) {
+            continue;
+        }
+        const __m256i middle =
+            _mm256_and_si256(_mm256_cmpeq_epi8(Load32(p + 1), second), _mm256_cmpeq_epi8(Load32(p + 2), third));
+        if (_mm256_movemask_epi8(_mm256_and_si256(ends, middle)) != 0) {
+            break;
+        }
+    }
+    return at;
+}
+#endif
+
+constexpr uint64_t Repeated(uint8_t byte) { return 0x0101010101010101ull * byte; }
+
+uint64_t LoadWord(const uint8_t* p) {
+    uint64_t word;
+    std::memcpy(&word, p, sizeof(word));
+    return word;
+}
+
+// Eight positions at a time: a zero byte in the or of the four shifted words
+// xor the signature's bytes marks a position where all four match.
+Position SkipBlocksWithoutDescriptorWords(const uint8_t* image, Position at, Position limit) {
+    for (; at < limit && limit - at >= 8; at += 8) {
+        const uint8_t* p = image + at;
+        const uint64_t differs = (LoadWord(p) ^ Repeated(kDescriptorSignature[0])) |
+                                 (LoadWord(p + 1) ^ Repeated(kDescriptorSignature[1])) |
+                                 (LoadWord(p + 2) ^ Repeated(kDescriptorSignature[2])) |
+                                 (LoadWord(p + 3) ^ Repeated(kDescriptorSignature[3]));
+        if (((differs - Repeated(0x01)) & ~differs & Repeated(0x80)) != 0) {
+            break;
+        }
+    }
+    return at;
+}
+
+enum class ScanUse {
+    kWidest,    // the widest the processor has
+    kPortable,  // words of the portable code only (for tests)
+};
+
+Position SkipBlocksWithoutDescriptor(const uint8_t* image, Position at, Position limit, ScanUse use) {
+#if defined(VOSSEL_SCAN_AVX2)
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    if (use == ScanUse::kWidest && avx2) {
+        return SkipBlocksWithoutDescriptorAvx2(image, at, limit);
+    }
+#else
+    (void)use;
+#endif
+    return SkipBlocksWithoutDescriptorWords(image, at, limit);
+}
+
 enum class FileOutcome : uint8_t {
     kNext,  // the walk goes on at next
     kStop,  // the walk ends with success
@@ -318,7 +404,7 @@ public:
         : image_(image),
           size_(size),
           useTables_(use != TableUse::kNone),
-          directWork_(use == TableUse::kAdaptive ? kDirectWorkPerByte * size : 0) {}
+          directWork_(use == TableUse::kAdaptive ? size / kImageBytesPerDirectWork : 0) {}
 
     // The end of the chain from first. Without a table the chain is walked
     // directly, and then no further than limit (the volume's end).
@@ -342,7 +428,8 @@ public:
                 group = NewGroup({file, FileOutcome::kStop});
                 break;
             }
-            if (slots[file / kResidues] != 0) {
+            // Nothing below the start of an earlier walk has been visited.
+            if (file >= lowestVisited_ && slots[file / kResidues] != 0) {
                 group = slots[file / kResidues];
                 break;
             }
@@ -354,6 +441,7 @@ public:
             }
             file = step.next;
         }
+        lowestVisited_ = std::min(lowestVisited_, first);
         // Every position passed on the way belongs to that group.
         for (Position passed = first; passed != file;) {
             slots[passed / kResidues] = group;
@@ -364,10 +452,13 @@ public:
 
 private:
     static constexpr unsigned kResidues = 8;  // chains move in steps of 8
-    // Bytes that direct walks may read before the table is set up: as many
-    // as the image holds, about what the walks of a real image read (each of
-    // its files once).
-    static constexpr Position kDirectWorkPerByte = 1;
+    // Bytes that direct walks may read before the table is set up: a
+    // sixteenth of the image. A walk that starts within the budget runs to
+    // its end, so a real image's main volume, however large, is walked
+    // directly; later walks that would re-read files many others share
+    // (what makes a hostile image slow) soon go through the table. Direct
+    // work stays below the budget plus one walk, so the total is linear.
+    static constexpr Position kImageBytesPerDirectWork = 16;
 
     GroupId* Slots(Position residue) {
         if (!useTables_) {
@@ -389,6 +480,7 @@ private:
     Position size_;
     bool useTables_;
     Position directWork_;  // bytes direct walks may still read
+    Position lowestVisited_ = kNoPosition;  // no position below it has a slot set
     bool tried_[kResidues] = {};
     HeapArray<GroupId> slots_[kResidues];  // group of each visited position, 0 unvisited
     std::vector<ChainEnd> ends_;           // ends_[group - 1]
@@ -397,23 +489,23 @@ private:
 template <class GroupId>
 class DescriptorSearch {
 public:
-    DescriptorSearch(const uint8_t* image, uint32_t size, TableUse use)
+    DescriptorSearch(const uint8_t* image, uint32_t size, TableUse use, ScanUse scan)
         : image_(image),
           size_(size),
+          scan_(scan),
           headerSums_(image, size, use),
           dataSums_(image, size, use),
           chains_(image, size, use) {}
 
     int Run(BiosDescriptorFields* out) {
-        Position scanned = size_;  // the "$BDR" search has covered [scanned, size)
         Position nearestDescriptor = kNoPosition;
         for (Position back = kVolumeCandidateStep; back <= size_; back += kVolumeCandidateStep) {
             const Position volume = size_ - back;
-            const Position found = FirstDescriptorIn(volume, scanned);
+            // The "$BDR" search has covered [volume + 4096, size).
+            const Position found = FirstDescriptorOfBlock(back / kVolumeCandidateStep);
             if (found != kNoPosition) {
                 nearestDescriptor = found;
             }
-            scanned = volume;
 
             VolumeFields fields;
             if (!HasSignature(image_ + volume + offsetof(FirmwareVolumeHeaderPrefix, Signature), kVolumeSignature) ||
@@ -442,40 +534,37 @@ public:
     }
 
 private:
+    // First "$BDR" of block k, [size - 4096k, size - 4096(k - 1)), whose
+    // record lies in the image. Blocks are asked for from the image end
+    // backwards but scanned a window at a time in rising order, the order in
+    // which the processor fetches memory ahead.
+    Position FirstDescriptorOfBlock(Position k) {
+        if (k < windowFirstBlock_ || k >= windowFirstBlock_ + windowBlocks_) {
+            windowFirstBlock_ = k;
+            windowBlocks_ = std::min<Position>(kBlocksPerWindow, size_ / kVolumeCandidateStep - k + 1);
+            for (Position j = k + windowBlocks_; j-- > k;) {
+                const Position begin = size_ - j * kVolumeCandidateStep;
+                windowDescriptors_[j - k] = FirstDescriptorIn(begin, begin + kVolumeCandidateStep);
+            }
+        }
+        return windowDescriptors_[k - windowFirstBlock_];
+    }
+
     // First "$BDR" in [begin, end) whose whole record lies in the image.
-    // Eight positions at a time: a zero byte in the or of the four shifted
-    // words xor the signature's bytes marks a position where all four match,
-    // so the scan costs the same per byte whatever the image holds.
     Position FirstDescriptorIn(Position begin, Position end) const {
         if (size_ < sizeof(BiosDescriptorRecord)) {
             return kNoPosition;
         }
         const Position limit = std::min(end, size_ - sizeof(BiosDescriptorRecord) + 1);
-        Position at = begin;
-        // The words read up to at + 10, well inside the record that must fit.
-        for (; at < limit && limit - at >= 8; at += 8) {
-            const uint8_t* p = image_ + at;
-            const uint64_t differs = (LoadWord(p) ^ Repeated(kDescriptorSignature[0])) |
-                                     (LoadWord(p + 1) ^ Repeated(kDescriptorSignature[1])) |
-                                     (LoadWord(p + 2) ^ Repeated(kDescriptorSignature[2])) |
-                                     (LoadWord(p + 3) ^ Repeated(kDescriptorSignature[3]));
-            if (((differs - Repeated(0x01)) & ~differs & Repeated(0x80)) != 0) {
-                break;  // a match among these eight
-            }
-        }
+        // The block scan reads at most 35 bytes from a position it looks at,
+        // well inside the record that must fit.
+        Position at = SkipBlocksWithoutDescriptor(image_, begin, limit, scan_);
         for (; at < limit; ++at) {
             if (HasSignature(image_ + at, kDescriptorSignature)) {
                 return at;
             }
         }
         return kNoPosition;
-    }
-
-    static constexpr uint64_t Repeated(uint8_t byte) { return 0x0101010101010101ull * byte; }
-    static uint64_t LoadWord(const uint8_t* p) {
-        uint64_t word;
-        std::memcpy(&word, p, sizeof(word));
-        return word;
     }
 
     bool VolumeChecksOut(Position volume, const VolumeFields& fields) {
@@ -490,22 +579,29 @@ private:
                             chains_.Find(volume + fields.headerLength, volume + fields.length, dataSums_));
     }
 
+    static constexpr Position kBlocksPerWindow = 16;
+
     const uint8_t* image_;
     Position size_;
+    ScanUse scan_;
+    Position windowFirstBlock_ = 0;  // blocks [first, first + count) are scanned
+    Position windowBlocks_ = 0;
+    Position windowDescriptors_[kBlocksPerWindow] = {};
     HeaderWordSums headerSums_;
     BlockByteSums dataSums_;
     ChainMemo<GroupId> chains_;
 };
 
-int RunSearch(const uint8_t* buffer, uint32_t size, BiosDescriptorFields* out, TableUse use) {
+int RunSearch(const uint8_t* buffer, uint32_t size, BiosDescriptorFields* out, TableUse use,
+              ScanUse scan = ScanUse::kWidest) {
     if (buffer == nullptr) {
         return 0;
     }
     // One group per candidate volume at most.
     if (size / kVolumeCandidateStep < std::numeric_limits<uint16_t>::max()) {
-        return DescriptorSearch<uint16_t>(buffer, size, use).Run(out);
+        return DescriptorSearch<uint16_t>(buffer, size, use, scan).Run(out);
     }
-    return DescriptorSearch<uint32_t>(buffer, size, use).Run(out);
+    return DescriptorSearch<uint32_t>(buffer, size, use, scan).Run(out);
 }
 
 }  // namespace
@@ -526,6 +622,10 @@ int FindBiosDescriptorUnassisted(const uint8_t* buffer, uint32_t size, BiosDescr
 
 int FindBiosDescriptorEagerTables(const uint8_t* buffer, uint32_t size, BiosDescriptorFields* out) {
     return RunSearch(buffer, size, out, TableUse::kEager);
+}
+
+int FindBiosDescriptorPortableScan(const uint8_t* buffer, uint32_t size, BiosDescriptorFields* out) {
+    return RunSearch(buffer, size, out, TableUse::kAdaptive, ScanUse::kPortable);
 }
 }  // namespace detail
 

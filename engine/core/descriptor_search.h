@@ -59,6 +59,9 @@ namespace detail {
 int FindBiosDescriptorUnassisted(const uint8_t* buffer, uint32_t size, BiosDescriptorFields* out);
 // With every table from the first walk on, so small images exercise them.
 int FindBiosDescriptorEagerTables(const uint8_t* buffer, uint32_t size, BiosDescriptorFields* out);
+// The "$BDR" scan in the portable code only, where FindBiosDescriptor takes
+// the processor's widest vectors when it has them.
+int FindBiosDescriptorPortableScan(const uint8_t* buffer, uint32_t size, BiosDescriptorFields* out);
 }  // namespace detail
 
 }  // namespace vossel

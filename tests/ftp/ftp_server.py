@@ -23,6 +23,9 @@ step, so that tests see what the engine does with each failure:
                           passed; then reset both connections
   --extra FILE=N[:HH]     send N bytes (value 0xHH, default 5A) after FILE's
                           own data
+  --endless FILE          send FILE's own data, then bytes of value 5A without
+                          end, as fast as the client takes them, until it
+                          closes the data connection
 
 FILE is a file name (matched against the last part of the path) or a path
 relative to the root when it contains a "/". The same settings can come from a
@@ -62,7 +65,7 @@ class Rule:
     """One transfer fault for one file."""
 
     def __init__(self, kind, count, close=False, fill=0x5A):
-        self.kind = kind  # "drop", "stall" or "extra"
+        self.kind = kind  # "drop", "stall", "extra" or "endless"
         self.count = count
         self.close = close
         self.fill = fill
@@ -112,7 +115,7 @@ def load_config(path, s):
      "refuse_connection": false, "refuse_login": false,
      "hide": ["BIOS/bios.ini"], "drop_after": {"6a69vn01.0": "4096:close"},
      "stall_after": {"6a69vn01.1": 4096}, "extra": {"6a69vn01.2": 7},
-     "stall_limit": 60}
+     "endless": ["BIOS/bios.ini"], "stall_limit": 60}
     Relative paths are taken from the file's own directory."""
     with open(path, encoding="utf-8") as f:
         c = json.load(f)
@@ -129,6 +132,8 @@ def load_config(path, s):
         for name, value in c.get(key, {}).items():
             n, rule = parse_rule(kind, "%s=%s" % (name, value))
             s.rules[n] = rule
+    for name in c.get("endless", []):
+        s.rules[name] = Rule("endless", 0)
 
 
 def parse_args(argv):
@@ -146,6 +151,7 @@ def parse_args(argv):
     p.add_argument("--drop-after", action="append", default=[], metavar="FILE=N[:close]")
     p.add_argument("--stall-after", action="append", default=[], metavar="FILE=N")
     p.add_argument("--extra", action="append", default=[], metavar="FILE=N[:HH]")
+    p.add_argument("--endless", action="append", default=[], metavar="FILE")
     p.add_argument("--stall-limit", type=float, metavar="SECONDS")
     p.add_argument("--rate", type=int, metavar="BYTES_PER_SECOND",
                    help="send files no faster than this, so that a client's progress can be watched")
@@ -173,6 +179,8 @@ def parse_args(argv):
                 s.rules[name] = rule
     except ValueError as e:
         p.error(str(e))
+    for name in a.endless:
+        s.rules[name] = Rule("endless", 0)
     if not os.path.isdir(s.root):
         p.error("root %r is not a folder" % s.root)
     s.root = os.path.realpath(s.root)
@@ -266,6 +274,8 @@ class FaultProducer:
             n = min(self.extra_left, self.buffer_size)
             self.extra_left -= n
             return bytes([self.rule.fill]) * n
+        if self.rule.kind == "endless":
+            return bytes([self.rule.fill]) * self.buffer_size
         if self.rule.kind in ("drop", "stall") and self.dtp is not None:
             self.dtp.fault = self.rule
         return b""

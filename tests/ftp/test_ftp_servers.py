@@ -113,7 +113,7 @@ class FtpServers(unittest.TestCase):
             with open(path, "rb") as f:
                 cls.catalogue[name] = f.read()
             if name in ("main", "vsftpd", "transfer"):
-                for n in range(5):
+                for n in range(6):
                     cls.images[name, n] = ftp_content.make_image(
                         os.path.join(root, image_name(n)), IMAGE_SIZE, seed=n + 1)
 
@@ -179,6 +179,28 @@ class FtpServers(unittest.TestCase):
                 self.assertEqual(len(got) - IMAGE_SIZE, 17)
                 self.assertTrue(got[:IMAGE_SIZE] == self.images["transfer", 4], "file part differs")
                 self.assertEqual(got[IMAGE_SIZE:], b"\x5a" * 17)
+
+    def test_endless_transfer(self):
+        # The file, then 5A bytes without end: a client that stops reading
+        # after three times the file's length has the file and filler only.
+        srv = server("transfer")
+        for mode in ("active", "passive"):
+            with self.subTest(mode=mode):
+                ftp = ftplib.FTP()
+                ftp.connect(srv["ADDR"], int(srv["PORT"]), timeout=10)
+                ftp.login()
+                ftp.cwd("//BIOS")
+                ftp.set_pasv(mode == "passive")
+                data = ftp.transfercmd("RETR " + image_name(5))
+                got = bytearray()
+                while len(got) < 3 * IMAGE_SIZE:
+                    chunk = data.recv(65536)
+                    self.assertTrue(chunk, "the data stream ended after %d bytes" % len(got))
+                    got += chunk
+                data.close()
+                ftp.close()
+                self.assertTrue(bytes(got[:IMAGE_SIZE]) == self.images["transfer", 5], "file part differs")
+                self.assertEqual(set(got[IMAGE_SIZE:]), {0x5A})
 
     def test_hostile_catalogues_arrive_as_written(self):
         def board_section(data):

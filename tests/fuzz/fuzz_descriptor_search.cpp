@@ -1,7 +1,7 @@
 // Differential fuzzing of FindBiosDescriptor: the engine's search, the same
 // search with its work tables from the first walk on, its low-memory
-// fallback and the step-by-step reference must agree on the result and on
-// every output byte. The input is an image recipe; an input
+// fallback, the search with its portable "$BDR" scan and the step-by-step
+// reference must agree on the result and on every output byte. The input is an image recipe; an input
 // starting with 0xFF is taken as a raw image instead.
 #include <cstdint>
 #include <cstring>
@@ -30,7 +30,7 @@ Outcome Run(int (*search)(const uint8_t*, uint32_t, vossel::BiosDescriptorFields
 void Compare(const uint8_t* image, uint32_t size) {
     const Outcome reference = Run(vossel::reference::FindBiosDescriptor, image, size);
     for (auto search : {vossel::FindBiosDescriptor, vossel::detail::FindBiosDescriptorEagerTables,
-                        vossel::detail::FindBiosDescriptorUnassisted}) {
+                        vossel::detail::FindBiosDescriptorUnassisted, vossel::detail::FindBiosDescriptorPortableScan}) {
         const Outcome outcome = Run(search, image, size);
         FUZZ_CHECK(outcome.result == reference.result);
         FUZZ_CHECK(std::memcmp(&outcome.fields, &reference.fields, sizeof(outcome.fields)) == 0);

@@ -1,8 +1,9 @@
 // The descriptor search: every case runs through the engine's search, through
 // the same search with its work tables set up from the first walk (small
 // images never spend the budget that makes the engine's search set them up),
-// without any table (the low-memory fallback) and through the step-by-step
-// reference, and all four must give the expected descriptor with every
+// without any table (the low-memory fallback), with the portable "$BDR" scan
+// in place of the processor's widest one and through the step-by-step
+// reference, and all five must give the expected descriptor with every
 // output field equal.
 #include <gtest/gtest.h>
 
@@ -57,6 +58,7 @@ void ExpectSameOutcomes(const FirmwareImage& image, SearchOutcome* engineOutcome
         {"engine", FindBiosDescriptor},
         {"eager tables", detail::FindBiosDescriptorEagerTables},
         {"no tables", detail::FindBiosDescriptorUnassisted},
+        {"portable scan", detail::FindBiosDescriptorPortableScan},
     };
     for (const auto& s : searches) {
         const SearchOutcome outcome = Search(s.search, image);

@@ -61,20 +61,6 @@ void WriteHideFileExt(long value) {
     RegCloseKey(key);
 }
 
-// The names in a folder, but . and ..
-std::vector<std::string> FolderNames(const std::string& folder) {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((folder + "*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return names;
-    do {
-        const std::string name = data.cFileName;
-        if (name != "." && name != "..") names.push_back(name);
-    } while (FindNextFileA(find, &data));
-    FindClose(find);
-    return names;
-}
-
 // The bytes of a file named by a wide path (one longer than MAX_PATH).
 std::string ReadWideFile(const std::wstring& path) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -313,18 +299,6 @@ TEST_F(BiosSave, ALongLastNameAtThePathLimitIsSavedEveryWay) {
 }
 
 // ------------------------------------------------------------ small disks
-
-// The folders the small_disks fixture mounted: "full", a filesystem too small
-// for a 512 KiB part that holds an older backup, and "readonly", a read-only
-// one holding a file; as Wine sees them. Empty when the fixture could not
-// mount them (it needs root).
-std::string SmallDisk(const char* name) {
-    const char* root = std::getenv("VOSSEL_SMALL_DISKS");
-    if (root == nullptr || *root == '\0') return {};
-    const std::string path = HostPathInWine(std::string(root) + "/" + name + "/");
-    if (GetFileAttributesA((path + "ready").c_str()) == INVALID_FILE_ATTRIBUTES) return {};
-    return path;
-}
 
 TEST_F(BiosSave, AFullDiskKeepsTheOlderBackupAndLeavesNoPartialImage) {
     const std::string full = SmallDisk("full");

@@ -1,5 +1,7 @@
 #include "flow_fixture.h"
 
+#include <cstdlib>
+
 #include "system_restart.h"
 #include "test_images.h"
 
@@ -52,6 +54,27 @@ bool PrivilegeEnabled(const char* name) {
     }
     CloseHandle(token);
     return enabled;
+}
+
+std::vector<std::string> FolderNames(const std::string& folder) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA((folder + "*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do {
+        const std::string name = data.cFileName;
+        if (name != "." && name != "..") names.push_back(name);
+    } while (FindNextFileA(find, &data));
+    FindClose(find);
+    return names;
+}
+
+std::string SmallDisk(const char* name) {
+    const char* root = std::getenv("VOSSEL_SMALL_DISKS");
+    if (root == nullptr || *root == '\0') return {};
+    const std::string path = HostPathInWine(std::string(root) + "/" + name + "/");
+    if (GetFileAttributesA((path + "ready").c_str()) == INVALID_FILE_ATTRIBUTES) return {};
+    return path;
 }
 
 void FlowTest::StartBoard(uint32_t flashSize, int biosType, const char* partNumber, BoardFile extra) {

@@ -37,6 +37,15 @@ private:
 // Whether the named privilege is enabled in the process token now.
 bool PrivilegeEnabled(const char* name);
 
+// The names in a folder (with its trailing backslash), but . and ..
+std::vector<std::string> FolderNames(const std::string& folder);
+
+// A folder the small_disks fixture mounted, as Wine sees it: "full", a
+// filesystem of 256 KiB that holds an older backup of 100 KiB, or "readonly",
+// a read-only one holding a file. Empty when the fixture could not mount it
+// (it needs root).
+std::string SmallDisk(const char* name);
+
 class FlowTest : public EngineTest {
 protected:
     // Starts the engine on a board of that size, BIOS type and part number;

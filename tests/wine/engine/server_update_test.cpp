@@ -2,18 +2,22 @@
 // addresses: the site and model dialogs answered by the script, the catalogue
 // and the image fetched through WinInet, and every way the retrieval can fail
 // ending with one message, result 0 and the flash part untouched.
+#include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "catalogue_signing.h"
 #include "catalogue_trust.h"
+#include "downloaded_image.h"
 #include "flow_fixture.h"
 #include "ftp_servers.h"
 #include "info_exports.h"
 #include "records.h"
 #include "test_images.h"
+#include "transfer_limits.h"
 #include "update_flow.h"
 
 namespace {
@@ -25,19 +29,23 @@ constexpr UINT kSiteDialog = 4002;
 constexpr UINT kModelDialog = 4003;
 constexpr UINT kConfirm = 4000;
 constexpr UINT kRestart = 4001;
+constexpr uint32_t k128K = 0x20000;
 constexpr uint32_t k1M = 0x100000;
 
 // Sites of config.ini, by list position.
-enum Site { kSite = 0, kMirror, kRefuses, kNoLogin, kNobody, kWrongDirectory };
+enum Site { kSite = 0, kMirror, kRefuses, kNoLogin, kNobody, kWrongDirectory, kEndless, kStalledCatalogue };
 
 constexpr char kConfig[] =
     "[SERVER]\r\n0=Site\r\n1=Mirror\r\n2=Refuses\r\n3=No login\r\n4=Nobody\r\n5=Wrong directory\r\n"
+    "6=Endless catalogue\r\n7=Stalled catalogue\r\n"
     "[0]\r\nAddress=127.0.0.21\r\nDirectory=//BIOS\r\nUsername=vossel\r\nPassword=s3cret\r\n"
     "[1]\r\nAddress=127.0.0.22\r\nDirectory=//BIOS\r\n"
     "[2]\r\nAddress=127.0.0.23\r\nDirectory=//BIOS\r\n"
     "[3]\r\nAddress=127.0.0.24\r\nDirectory=//BIOS\r\nUsername=vossel\r\nPassword=s3cret\r\n"
     "[4]\r\nAddress=127.0.0.29\r\nDirectory=//BIOS\r\n"
-    "[5]\r\nAddress=127.0.0.21\r\nDirectory=//NOPE\r\nUsername=vossel\r\nPassword=s3cret\r\n";
+    "[5]\r\nAddress=127.0.0.21\r\nDirectory=//NOPE\r\nUsername=vossel\r\nPassword=s3cret\r\n"
+    "[6]\r\nAddress=127.0.0.25\r\nDirectory=//BIOS\r\n"
+    "[7]\r\nAddress=127.0.0.26\r\nDirectory=//BIOS\r\n";
 
 // Models of the catalogue, by list position; each has its image on the site
 // (6a69vn01.<model>) and the fault the server applies to it.
@@ -45,7 +53,7 @@ enum Model {
     kGood = 0,
     kResetMidway = 1,   // connection reset after 100000 bytes
     kShortFile = 2,     // the data stream ends after 65536 bytes
-    kStalls = 3,        // nothing after 70016 bytes, until the server gives up
+    kStalls = 3,        // nothing after 70016 bytes, until the server gives up 30 s later
     kTooLong = 4,       // 17 bytes more than the image
     kBadSum = 5,        // FileCheck 1, byte sum not 0
     kNoImage = 6,       // not on the server
@@ -92,6 +100,13 @@ protected:
             servers_.Serve(server, "6a69vn01.7", zero_sum);
         }
         zero_sum_image_ = zero_sum;
+        // The endless server sends its catalogue and then bytes without end,
+        // the stalled one stops after 100 bytes of it.
+        for (const char* server : {"endless", "stallcat"}) {
+            servers_.ClearBiosFolder(server);
+            servers_.Serve(server, "bios.ini", kCatalogue);
+            servers_.Serve(server, "6a69vn01.0", image_);
+        }
         ClearRecords();
     }
 
@@ -108,6 +123,26 @@ protected:
     }
 
     int Update() { return FlashBIOS(kSourceServer, "c:\\NoFile", 1, 0, 0); }
+
+    // The update on a thread of its own, waited for at most seconds. An
+    // update still running then is held by the server for good: the test
+    // cannot get its thread back, and ends the program.
+    int UpdateWithin(unsigned seconds) {
+        std::atomic<int> result{-1};
+        HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        std::thread update([&] {
+            result = Update();
+            SetEvent(done);
+        });
+        if (WaitForSingleObject(done, seconds * 1000) != WAIT_OBJECT_0) {
+            ADD_FAILURE() << "the update still runs after " << seconds << " s";
+            std::fflush(stdout);
+            TerminateProcess(GetCurrentProcess(), 1);
+        }
+        update.join();
+        CloseHandle(done);
+        return result.load();
+    }
 
     // How many commands of the server's log contain command.
     size_t Commands(const char* server, const std::string& command) const {
@@ -362,7 +397,7 @@ TEST_F(ServerUpdate, CancellingTheSiteDialogConnectsNowhere) {
     EXPECT_EQ(Engine.Busy.load(), 0);
 }
 
-TEST_F(ServerUpdate, TheDownloadReportsItsOwnProgressUntilItBreaksOff) {
+TEST_F(ServerUpdate, TheDownloadReportsItsOwnProgressUntilItIsAbandoned) {
     Script(kSite, kStalls);
     std::atomic<int> result{-1};
     std::thread update([&] { result = Update(); });
@@ -387,8 +422,218 @@ TEST_F(ServerUpdate, TheDownloadReportsItsOwnProgressUntilItBreaksOff) {
     EXPECT_EQ(result.load(), 0);
     EXPECT_EQ(Engine.OwnProgress.load(), 0);
     ASSERT_EQ(boxes_.Shown().size(), 1u);
-    EXPECT_NE(boxes_.Shown()[0].text.find("broke off"), std::string::npos);
+    EXPECT_NE(boxes_.Shown()[0].text.find("stood still"), std::string::npos);
     EXPECT_EQ(Part(), OldPart());
+}
+
+// ------------------------------------------------------------ bounded transfers
+
+TEST_F(ServerUpdate, AServerThatSendsWithoutEndOrStandsStillIsLeftInBoundedTime) {
+    const std::string stall = std::to_string(kTransferStallSeconds);
+    const std::string earlier = "[6A69VN01]\r\n0=left from an earlier update\r\n";
+    struct Case {
+        const char* name;
+        Site site;
+        Model model;
+        std::string text;
+        std::vector<UINT> templates;
+        bool stalls;
+    };
+    const std::vector<Case> cases = {
+        {"endless catalogue", kEndless, kGood,
+         "The file \"bios.ini\" on \"127.0.0.25\" Zorvik server is longer than 1024 KiB, too long for a BIOS "
+         "catalogue.\nNothing was written.",
+         {kSiteDialog}, false},
+        {"stalled catalogue", kStalledCatalogue, kGood,
+         "The download of \"bios.ini\" from \"127.0.0.26\" Zorvik server stood still for " + stall +
+             " seconds.\nNothing was written. Please try again.",
+         {kSiteDialog}, true},
+        {"stalled image", kSite, kStalls,
+         "The download of \"6a69vn01.3\" from \"127.0.0.21\" Zorvik server stood still for " + stall +
+             " seconds.\nNothing was written. Please try again.",
+         {kSiteDialog, kModelDialog}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        StartBoard(k1M, 1, "6A69VN01");
+        WriteFileBytes(temp_.File("config.ini"), kConfig);
+        WriteFileBytes(temp_.File("bios.ini"), earlier);
+        const std::vector<std::string> names = FolderNames(temp_.path());
+        Script(c.site, c.model);
+        const ULONGLONG start = GetTickCount64();
+        EXPECT_EQ(UpdateWithin(kTransferStallSeconds + 20), 0);
+        const ULONGLONG elapsed = GetTickCount64() - start;
+        if (c.stalls) {
+            EXPECT_GE(elapsed + 100, kTransferStallSeconds * 1000ull) << "abandoned before the limit";
+        }
+        EXPECT_LT(elapsed, (kTransferStallSeconds + 10) * 1000ull);
+        EXPECT_EQ(dialogs_.DialogTemplates(), c.templates);
+        ASSERT_EQ(boxes_.Shown().size(), 1u);
+        EXPECT_EQ(boxes_.Shown()[0].text, c.text);
+        EXPECT_EQ(boxes_.Shown()[0].caption, "ERROR");
+        if (c.site != kSite) {
+            EXPECT_EQ(ReadFileBytes(temp_.File("bios.ini")), earlier) << "a catalogue only replaces one when whole";
+        }
+        EXPECT_EQ(FolderNames(temp_.path()), names) << "nothing of the transfer is left behind";
+        EXPECT_EQ(Part(), OldPart());
+        EXPECT_EQ(Calls({"W_Flash_Write"}), std::vector<std::string>{});
+        EXPECT_EQ(Engine.Busy.load(), 0);
+        EXPECT_EQ(Engine.OwnProgress.load(), 0);
+    }
+}
+
+TEST_F(ServerUpdate, ACatalogueOfTheSizeLimitIsTakenAndOneByteMoreIsNot) {
+    const std::string earlier = "[6A69VN01]\r\n0=left from an earlier update\r\n";
+    for (const uint32_t size : {kCatalogueSizeLimit, kCatalogueSizeLimit + 1}) {
+        SCOPED_TRACE(size);
+        // The catalogue, then comment lines up to the size.
+        std::string catalogue = kCatalogue;
+        while (catalogue.size() + 2 < size) {
+            const size_t line = std::min<size_t>(size - catalogue.size() - 2, 80);
+            catalogue += ";" + std::string(line - 1, 'x') + "\r\n";
+        }
+        catalogue.resize(size, '\n');
+        servers_.Serve("site", "bios.ini", catalogue);
+        StartBoard(k1M, 1, "6A69VN01");
+        WriteFileBytes(temp_.File("config.ini"), kConfig);
+        WriteFileBytes(temp_.File("bios.ini"), earlier);
+        Script(kSite, -1);
+        EXPECT_EQ(Update(), 0);
+        if (size == kCatalogueSizeLimit) {
+            EXPECT_EQ(dialogs_.DialogTemplates(), (std::vector<UINT>{kSiteDialog, kModelDialog}));
+            EXPECT_TRUE(boxes_.Shown().empty());
+            EXPECT_TRUE(ReadFileBytes(temp_.File("bios.ini")) == catalogue);
+            continue;
+        }
+        EXPECT_EQ(dialogs_.DialogTemplates(), std::vector<UINT>{kSiteDialog});
+        EXPECT_EQ(boxes_.Texts(), std::vector<std::string>{"The file \"bios.ini\" on \"127.0.0.21\" Zorvik server is "
+                                                            "longer than 1024 KiB, too long for a BIOS catalogue.\n"
+                                                            "Nothing was written."});
+        EXPECT_EQ(ReadFileBytes(temp_.File("bios.ini")), earlier);
+    }
+}
+
+// ------------------------------------------------------------ the saved download
+
+TEST_F(ServerUpdate, ADownloadThatCannotBeSavedEndsTheUpdateAndNoOlderFileIsWritten) {
+    // A small board, so that an older image fits the full small disk.
+    const std::string image = Bytes(AwardImage(k128K, "6A69VN01"));
+    std::string older = image;
+    older[0x4000] = char(older[0x4000] ^ 0xFF);  // passes every check just as well
+    servers_.Serve("site", "6a69vn01.0", image);
+    enum class Obstacle { kNone, kReadOnly, kLocked, kFullDisk };
+    struct Case {
+        const char* name;
+        Obstacle obstacle;
+        const char* cause;  // nullptr: the update succeeds
+    };
+    const Case cases[] = {
+        {"a writable older file is replaced", Obstacle::kNone, nullptr},
+        {"a read-only older file", Obstacle::kReadOnly, "The file is read-only."},
+        {"an older file open without delete sharing", Obstacle::kLocked, "The file is in use by another program."},
+        {"a full disk", Obstacle::kFullDisk, "The disk is full."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string folder = temp_.path();
+        if (c.obstacle == Obstacle::kFullDisk) {
+            folder = SmallDisk("full");
+            if (folder.empty()) {
+                std::printf("skipped: the small_disks fixture mounted no small filesystem (it needs root)\n");
+                continue;
+            }
+        }
+        StartBoard(k128K, 1, "6A69VN01");
+        lstrcpynA(Engine.ModuleDir, folder.c_str(), sizeof Engine.ModuleDir);
+        WriteFileBytes(folder + "config.ini", kConfig);
+        WriteFileBytes(folder + "bios.ini", kCatalogue);
+        const std::string saved = folder + "6a69vn01.0";
+        WriteFileBytes(saved, older);
+        HANDLE lock = INVALID_HANDLE_VALUE;
+        if (c.obstacle == Obstacle::kReadOnly) SetFileAttributesA(saved.c_str(), FILE_ATTRIBUTE_READONLY);
+        if (c.obstacle == Obstacle::kLocked) {
+            lock = CreateFileA(saved.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+            ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+        }
+        const std::vector<std::string> names = FolderNames(folder);
+        Script(kSite, kGood);
+        const int result = Update();
+        if (lock != INVALID_HANDLE_VALUE) CloseHandle(lock);
+        SetFileAttributesA(saved.c_str(), FILE_ATTRIBUTE_NORMAL);
+        const std::string left = ReadFileBytes(saved);
+        const std::vector<std::string> names_after = FolderNames(folder);
+        if (c.obstacle == Obstacle::kFullDisk) {
+            for (const char* name : {"6a69vn01.0", "config.ini", "bios.ini"}) DeleteFileA((folder + name).c_str());
+        }
+        EXPECT_EQ(names_after, names) << "no partial file is left";
+        EXPECT_EQ(Engine.Busy.load(), 0);
+        if (c.cause == nullptr) {
+            EXPECT_EQ(result, 1);
+            EXPECT_EQ(Part(), image);
+            EXPECT_EQ(left, image);
+            EXPECT_TRUE(boxes_.Shown().empty());
+            continue;
+        }
+        EXPECT_EQ(result, 0);
+        ASSERT_EQ(boxes_.Shown().size(), 1u);
+        EXPECT_EQ(boxes_.Shown()[0].text,
+                  "Can't save the downloaded BIOS to \"" + saved + "\".\n" + c.cause + "\nNothing was written.");
+        EXPECT_EQ(boxes_.Shown()[0].caption, "Error");
+        EXPECT_EQ(boxes_.Shown()[0].icon, UINT(MB_ICONERROR));
+        EXPECT_EQ(dialogs_.DialogTemplates(), (std::vector<UINT>{kSiteDialog, kModelDialog})) << "no confirmation";
+        EXPECT_EQ(Part(), OldPart());
+        EXPECT_EQ(Calls({"W_Flash_Write"}), std::vector<std::string>{});
+        EXPECT_EQ(left, older);
+    }
+}
+
+TEST_F(ServerUpdate, TheLoadOfTheSavedDownloadPlacesTheDownloadedBytesOrNothing) {
+    constexpr uint32_t k2M = 0x200000;
+    constexpr char kRecognised[] = "3K41ZT01";  // the board with the adapted sizes
+    const std::string file = temp_.File("download.bin");
+    const std::string small = Bytes(AwardImage(k1M, kRecognised));
+    const std::string large = Bytes(AwardImage(k2M, kRecognised));
+    std::string changed = image_;
+    changed[0x2000] = char(changed[0x2000] ^ 0x01);
+    struct Case {
+        const char* name;
+        uint32_t flash_size;
+        const char* part;
+        std::string downloaded;
+        std::string on_disk;
+        bool placed;
+        int mode;        // BoardMode afterwards
+        uint32_t offset;  // of the placed image
+    };
+    const Case cases[] = {
+        {"the file holds the download", k1M, "6A69VN01", image_, image_, true, 0, 0},
+        {"one byte differs", k1M, "6A69VN01", image_, changed, false, 0, 0},
+        {"board mode 3, the file holds the download", k2M, kRecognised, small, small, true, 3, k1M},
+        {"board mode 3 expected, an older 2 MiB file", k2M, kRecognised, small, large, false, 1, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        StartBoard(c.flash_size, 1, c.part);
+        WriteFileBytes(file, c.on_disk);
+        ImageBuffer buffer;
+        ASSERT_TRUE(buffer.Allocate(vossel::ImageBufferSize(vossel::UpdatePath::kAward, Engine.BoardMode,
+                                                            Engine.CurrentFlash.FlashSize)));
+        const std::vector<uint8_t> downloaded(c.downloaded.begin(), c.downloaded.end());
+        EXPECT_EQ(PlaceDownloadedImageFile(vossel::UpdatePath::kAward, file.c_str(), downloaded, buffer), c.placed);
+        EXPECT_EQ(Engine.BoardMode, c.mode);
+        EXPECT_EQ(Engine.CurrentFlash.FlashSize, c.flash_size);
+        if (c.placed) {
+            EXPECT_EQ(std::string(reinterpret_cast<const char*>(buffer.data()) + c.offset, c.downloaded.size()),
+                      c.downloaded);
+            EXPECT_TRUE(boxes_.Shown().empty());
+            continue;
+        }
+        EXPECT_FALSE(buffer);
+        EXPECT_EQ(boxes_.Texts(), std::vector<std::string>{"The BIOS file \"" + file +
+                                                            "\" does not hold what was downloaded.\nNothing was "
+                                                            "written. Please try again."});
+    }
+    RestoreBoardMode();
 }
 
 }  // namespace

@@ -25,6 +25,7 @@
 #include "info_exports.h"
 #include "records.h"
 #include "test_images.h"
+#include "transfer_limits.h"
 #include "update_manager.h"
 
 namespace {
@@ -442,7 +443,7 @@ TEST_F(UpdateManager, TheCheckTakesNoCatalogueThatFailsItsSignatureAndTheUpdateO
 
 // ------------------------------------------------------------ download figures
 
-TEST_F(UpdateManager, APollerSeesTheDownloadUntilTheTransferBreaksOff) {
+TEST_F(UpdateManager, APollerSeesTheDownloadUntilTheStalledTransferIsAbandoned) {
     constexpr char kPart[] = "7C33PR01";
     constexpr int kStallPercent = 0x60000 * 100 / k1M;  // 37: the stall comes after 384 KiB
     StartBoard(k1M, kBiosTypeAward, kPart);
@@ -451,11 +452,12 @@ TEST_F(UpdateManager, APollerSeesTheDownloadUntilTheTransferBreaksOff) {
     EXPECT_EQ(DownloadStatusForUpdateManager(), kDownloadNone);
 
     int result = -1;
+    const auto start = std::chrono::steady_clock::now();
     std::thread update([&] { result = UpdateBiosByUpdateManager(); });
     int status = -1, percent = -1;
     bool seen = false;
-    // The server holds the transfer for a few seconds; the figures settle
-    // long before.
+    // The server would hold the transfer for 30 s; the engine gives it up
+    // after its stall limit, and the figures settle long before.
     for (const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
          !seen && std::chrono::steady_clock::now() < end;) {
         GetProgressStatusForHubrix(&status, &percent);
@@ -475,6 +477,9 @@ TEST_F(UpdateManager, APollerSeesTheDownloadUntilTheTransferBreaksOff) {
         EXPECT_EQ(Engine.OwnProgress.load(), 1);
     }
     update.join();
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(elapsed, std::chrono::seconds(kTransferStallSeconds) - std::chrono::milliseconds(100));
+    EXPECT_LT(elapsed, std::chrono::seconds(kTransferStallSeconds + 10)) << "the stall limit ends the transfer";
 
     EXPECT_EQ(result, kUpdateTransferBrokeOff);
     EXPECT_EQ(DownloadStatusForUpdateManager(), kDownloadNone);
