@@ -23,6 +23,7 @@ using SaveBiosQuietFn = uint8_t(__cdecl*)(const char* path);
 using FlashBiosFn = int(__cdecl*)(int source, const char* path, int keepDmi, int loadCmosDefaults,
                                   unsigned imageLength);
 using UpdateCheckFn = int(__cdecl*)(char* text, unsigned textSize);
+using CheckAuthenticatedFn = int(__cdecl*)(char* digest, unsigned digestSize);
 using CheckImageFn = int(__cdecl*)(const char* path, ImageCheck* result);
 using VerifyImageFn = int(__cdecl*)(const char* path, unsigned* firstDifference);
 using SupportEnlFn = int(__cdecl*)(unsigned char* present, unsigned char* active);

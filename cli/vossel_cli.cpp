@@ -141,6 +141,7 @@ struct Engine {
     SaveBiosQuietFn SaveBiosQuiet = nullptr;
     FlashBiosFn FlashBIOS = nullptr;
     UpdateCheckFn BiosUpdateCheck = nullptr;
+    CheckAuthenticatedFn BiosUpdateCheckAuthenticated = nullptr;
     IntFn UpdateBiosByUpdateManager = nullptr;
     ByteFn DownloadStatusForUpdateManager = nullptr;
     CheckImageFn CheckBiosImage = nullptr;
@@ -189,6 +190,7 @@ struct Engine {
         bind(SaveBiosQuiet, module, engine_path, "SaveBiosQuiet");
         bind(FlashBIOS, module, engine_path, "FlashBIOS");
         bind(BiosUpdateCheck, module, engine_path, "BiosUpdateCheck");
+        bind(BiosUpdateCheckAuthenticated, module, engine_path, "BiosUpdateCheckAuthenticated");
         bind(UpdateBiosByUpdateManager, module, engine_path, "UpdateBiosByUpdateManager");
         bind(DownloadStatusForUpdateManager, module, engine_path, "DownloadStatusForUpdateManager");
         bind(CheckBiosImage, module, engine_path, "CheckBiosImage");
@@ -422,6 +424,7 @@ struct Options {
     bool no_backup = false;
     int keep_dmi = 1;
     bool help = false;
+    bool require_signed = false;
 };
 
 const char* const kMainHelp =
@@ -434,7 +437,8 @@ const char* const kMainHelp =
     "  flash IMAGE [--yes] [--no-backup] [--keep-dmi|--clear-dmi] [--json]\n"
     "                                check, back up, write and verify IMAGE\n"
     "  update-check [--json]         ask the built-in servers for a newer BIOS\n"
-    "  update [--yes]                download that BIOS and write it\n"
+    "  update [--yes] [--require-signed] [--json]\n"
+    "                                download that BIOS and write it\n"
     "\n"
     "vossel COMMAND --help tells more. Exit codes: 0 ok, 1 usage, 2 engine or driver\n"
     "not loadable, 3 image refused or missing, 4 backup failed, 5 write failed,\n"
@@ -462,18 +466,23 @@ const CommandHelp kCommandHelp[] = {
      "usage: vossel flash IMAGE [--yes] [--no-backup] [--keep-dmi|--clear-dmi] [--json]\n"
      "Checks IMAGE (exit 3 when refused), asks before writing unless --yes, saves\n"
      "the current content to backup-YYYYMMDD-HHMMSS.bin beside IMAGE unless\n"
-     "--no-backup (exit 4, nothing written, when that fails), writes the image\n"
+     "--no-backup and proves it: the part's length, and equal to a second read\n"
+     "of the part (exit 4, nothing written, when that fails), writes the image\n"
      "keeping the board's DMI data (--clear-dmi overwrites it; exit 5 when the\n"
      "write fails) and reads the part back (exit 6 when it differs). The machine\n"
      "is never restarted: restart it yourself to run the new BIOS.\n"},
     {"update-check",
      "usage: vossel update-check [--json]\n"
      "Asks the built-in update servers whether a newer BIOS exists for this\n"
-     "board. Exit 0 when one is found, 8 when not.\n"},
+     "board. Exit 0 when one is found, 8 when not. With --json, \"authenticated\"\n"
+     "tells whether a built-in key verified the server's catalogue and \"digest\"\n"
+     "the SHA-256 it gives for the image (null when none).\n"},
     {"update",
-     "usage: vossel update [--yes]\n"
+     "usage: vossel update [--yes] [--require-signed] [--json]\n"
      "Finds a newer BIOS on the built-in update servers, asks before writing\n"
-     "unless --yes, downloads and writes it. Exit 8 when none is found or the\n"
+     "unless --yes, downloads and writes it. The image must match the digest its\n"
+     "catalogue gives. --require-signed refuses a catalogue that no built-in key\n"
+     "authenticates. Exit 8 when none is found, the catalogue is refused or the\n"
      "update fails.\n"},
 };
 
@@ -607,6 +616,29 @@ std::string BackupPath(const std::string& image) {
                         now.wMinute, now.wSecond);
 }
 
+// Why a saved backup cannot be trusted as the way back; empty when it is
+// proved: the file holds exactly the part's length, and a second read of the
+// part equals it. A driver that reports success for a short read would
+// otherwise leave a short or zero-tailed file standing as the backup.
+std::string UnprovedBackup(const Engine& engine, const std::string& backup) {
+    FLASH_INFO flash = {};
+    engine.Get_Flash_Info(&flash, kFlashInfoSize);
+    if (flash.FlashSize == 0) return "the flash part's size is not known";
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    if (!GetFileAttributesExA(backup.c_str(), GetFileExInfoStandard, &data)) return "the saved file cannot be found";
+    const uint64_t length = (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+    if (length != flash.FlashSize) {
+        return Format("the saved file holds %llu bytes, the flash part %u", static_cast<unsigned long long>(length),
+                      static_cast<unsigned>(flash.FlashSize));
+    }
+    unsigned difference = 0;
+    switch (engine.VerifyBiosImage(backup.c_str(), &difference)) {
+    case 1: return std::string();
+    case 0: return Format("a second read of the flash part differs from it at offset 0x%X", difference);
+    default: return "it is no image of this board, or the flash part could not be read again to compare";
+    }
+}
+
 int CommandFlash(const Engine& engine, const Options& options) {
     const std::string image = options.positional[0];
     Json json;
@@ -646,6 +678,15 @@ int CommandFlash(const Engine& engine, const Options& options) {
             json.Null("backup");
             return finish(kExitBackupFailed);
         }
+        const std::string unproved = UnprovedBackup(engine, backup);
+        if (!unproved.empty()) {
+            // A backup that is not the part must not be mistaken for one later.
+            DeleteFileA(backup.c_str());
+            Fail(Format("the backup of the flash part to %s is not sound: %s; it was removed and nothing written",
+                        backup.c_str(), unproved.c_str()));
+            json.Null("backup");
+            return finish(kExitBackupFailed);
+        }
         fprintf(out, "backup: %s\n", backup.c_str());
         json.Str("backup", backup);
     } else {
@@ -680,22 +721,40 @@ int CommandFlash(const Engine& engine, const Options& options) {
     return finish(verified == 1 ? kExitOk : kExitVerifyFailed);
 }
 
+// What the update check found: the update's text and what the engine says
+// of the catalogue that offered it.
+struct FoundUpdate {
+    std::string text;
+    bool authenticated = false;
+    std::string digest;  // "" when the catalogue gives none
+};
+
 // The update text has no terminator: the buffer is zeroed and one byte
 // longer than the engine is told.
-bool FindUpdate(const Engine& engine, std::string* found) {
+bool FindUpdate(const Engine& engine, FoundUpdate* found) {
     char text[257] = {};
     if (engine.BiosUpdateCheck(text, sizeof text - 1) != 1) return false;
-    *found = Field(text, sizeof text - 1);
+    found->text = Field(text, sizeof text - 1);
+    char digest[65] = {};
+    found->authenticated = engine.BiosUpdateCheckAuthenticated(digest, sizeof digest) == 1;
+    found->digest = Field(digest, sizeof digest);
     return true;
 }
 
+void AddFoundJson(Json& json, bool any, const FoundUpdate& found) {
+    json.Bool("found", any);
+    if (any) json.Str("update", found.text); else json.Null("update");
+    json.Bool("authenticated", any && found.authenticated);
+    if (any && !found.digest.empty()) json.Str("digest", found.digest); else json.Null("digest");
+}
+
 int CommandUpdateCheck(const Engine& engine, const Options& options) {
-    std::string found;
-    const bool any = FindUpdate(engine, &found);
+    FoundUpdate update;
+    const bool any = FindUpdate(engine, &update);
+    const std::string& found = update.text;
     if (options.json) {
         Json json;
-        json.Bool("found", any);
-        if (any) json.Str("update", found); else json.Null("update");
+        AddFoundJson(json, any, update);
         json.Print();
     } else if (any) {
         printf("newer BIOS: %s\n", found.c_str());
@@ -710,7 +769,8 @@ const char* UpdateFailure(int result) {
     case 1: return "the program is too old for the image";
     case 9: return "refused by the board";
     case 11: return "wrong image (part number, or not the part's length)";
-    case 13: return "the server's file is longer than any BIOS of the board";
+    case 13: return "the server's file is longer than any BIOS of the board, or not the image its catalogue's "
+                    "digest names";
     case 14: return "not enough memory";
     case 82: return "the driver's write failed";
     case 110: return "no such image on the server";
@@ -724,15 +784,35 @@ const char* UpdateFailure(int result) {
 }
 
 int CommandUpdate(const Engine& engine, const Options& options) {
-    std::string found;
-    if (!FindUpdate(engine, &found)) {
+    FoundUpdate update;
+    const bool any = FindUpdate(engine, &update);
+    const std::string& found = update.text;
+    // Lines for people go to standard error with --json, so that standard
+    // output holds the one object.
+    FILE* out = options.json ? stderr : stdout;
+    Json json;
+    AddFoundJson(json, any, update);
+    auto finish = [&](int code) {
+        if (options.json) {
+            json.Int("exitCode", code);
+            json.Print();
+        }
+        return code;
+    };
+    if (!any) {
         Fail("no newer BIOS found on the update servers");
-        return kExitNoUpdate;
+        return finish(kExitNoUpdate);
     }
-    printf("newer BIOS: %s\n", found.c_str());
-    if (!options.yes && !Confirm("Download " + found + " and write it to the flash part?", false)) {
+    fprintf(out, "newer BIOS: %s\n", found.c_str());
+    if (options.require_signed && !update.authenticated) {
+        Fail("nothing written: the catalogue offering " + found +
+             " is not signed by a key this program knows (--require-signed)");
+        return finish(kExitNoUpdate);
+    }
+    if (!options.yes && !Confirm("Download " + found + " and write it to the flash part?", options.json)) {
         Fail("nothing written: not confirmed");
-        return kExitUsage;
+        json.Bool("confirmed", false);
+        return finish(kExitUsage);
     }
     const int result = RunWithProgress([&]() -> int { return engine.UpdateBiosByUpdateManager(); },
                                        [&](ProgressBar& bar) {
@@ -744,12 +824,13 @@ int CommandUpdate(const Engine& engine, const Options& options) {
                                                bar.Show(StatusName(status), percent);
                                            }
                                        });
+    json.Int("result", result);
     if (result != 0) {
         Fail(Format("update to %s failed: %s (error %d)", found.c_str(), UpdateFailure(result), result));
-        return kExitNoUpdate;
+        return finish(kExitNoUpdate);
     }
-    printf("written: %s\nrestart the computer to run the new BIOS\n", found.c_str());
-    return kExitOk;
+    fprintf(out, "written: %s\nrestart the computer to run the new BIOS\n", found.c_str());
+    return finish(kExitOk);
 }
 
 struct Command {
@@ -758,16 +839,17 @@ struct Command {
     bool takes_json;
     bool takes_yes;
     bool takes_flash_options;
+    bool takes_require_signed;
     int (*run)(const Engine&, const Options&);
 };
 
 const Command kCommands[] = {
-    {"info", 0, true, false, false, CommandInfo},
-    {"save", 1, false, false, false, CommandSave},
-    {"check", 1, true, false, false, CommandCheck},
-    {"flash", 1, true, true, true, CommandFlash},
-    {"update-check", 0, true, false, false, CommandUpdateCheck},
-    {"update", 0, false, true, false, CommandUpdate},
+    {"info", 0, true, false, false, false, CommandInfo},
+    {"save", 1, false, false, false, false, CommandSave},
+    {"check", 1, true, false, false, false, CommandCheck},
+    {"flash", 1, true, true, true, false, CommandFlash},
+    {"update-check", 0, true, false, false, false, CommandUpdateCheck},
+    {"update", 0, true, true, false, true, CommandUpdate},
 };
 
 int Main(int argc, char** argv) {
@@ -805,6 +887,8 @@ int Main(int argc, char** argv) {
             options.keep_dmi = 1;
         } else if (arg == "--clear-dmi" && command->takes_flash_options) {
             options.keep_dmi = 0;
+        } else if (arg == "--require-signed" && command->takes_require_signed) {
+            options.require_signed = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return Usage(name, "unknown option \"" + arg + "\" for " + name);
         } else {

@@ -1,6 +1,7 @@
 #include "bios_save.h"
 
 #include <cstring>
+#include <cwchar>
 #include <memory>
 #include <string>
 
@@ -47,11 +48,18 @@ std::wstring WidePath(const char* path) {
     return L"\\\\?\\" + full;
 }
 
-// A new file beside target, opened for writing; its name in *name.
+// A new file in target's folder, opened for writing; its name in *name. The
+// name is short (at most 17 characters, "~vs" and the process and attempt in
+// hexadecimal), so any target whose own name fits the folder has a temporary
+// sibling that fits too, however long the target's name is.
 HANDLE CreateSibling(const std::wstring& target, std::wstring* name) {
+    const size_t separator = target.find_last_of(L"\\/");
+    const std::wstring folder = separator == std::wstring::npos ? std::wstring() : target.substr(0, separator + 1);
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
-        *name = target + L"." + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(attempt) +
-                L".partial";
+        wchar_t leaf[32];
+        swprintf(leaf, sizeof leaf / sizeof leaf[0], L"~vs%lx-%x.tmp", static_cast<unsigned long>(GetCurrentProcessId()),
+                 attempt);
+        *name = folder + leaf;
         HANDLE file = CreateFileW(name->c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file != INVALID_HANDLE_VALUE) return file;
         if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) break;
@@ -196,8 +204,10 @@ int __cdecl SaveBIOS(int mode, const char* path) {
         return 0;
     }
 
+    // A read that delivered less than the part (the count says so) is no
+    // backup, whatever the driver's result.
     unsigned count = flash_size;
-    if (Engine.FlashDriver.W_Flash_Read(buffer.data(), &count) == 0 ||
+    if (Engine.FlashDriver.W_Flash_Read(buffer.data(), &count) == 0 || count != flash_size ||
         SaveRomImageFile(buffer.data(), target, flash_size) != 0) {
         EndSave();
         return 0;
@@ -223,14 +233,14 @@ uint8_t __cdecl SaveBiosEx(int, const char* path) {
         Engine.Busy = 0;
         return kSaveExNoBuffer;
     }
-    if (Engine.FlashDriver.W_Flash_Read(buffer.data(), &count) == 0) {
+    // The file holds the whole part or nothing: a read whose count differs
+    // from the part's size (a short read the driver calls a success) is a
+    // failed read, never a backup of another length.
+    if (Engine.FlashDriver.W_Flash_Read(buffer.data(), &count) == 0 || count != flash_size) {
         EndSave();
         return kSaveExReadFailed;
     }
-    // The file gets the count the driver reports, never more than it was
-    // given room for.
-    if (count > flash_size) count = flash_size;
-    if (path == nullptr || SaveRomImageFile(buffer.data(), path, count) != 0) {
+    if (path == nullptr || SaveRomImageFile(buffer.data(), path, flash_size) != 0) {
         EndSave();
         return kSaveExWriteFailed;
     }

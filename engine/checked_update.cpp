@@ -128,7 +128,8 @@ int __cdecl VerifyBiosImage(const char* path, unsigned* firstDifference) {
     const int read = Engine.FlashDriver.W_Flash_Read(part.data(), &count);
     Engine.Busy = 0;
     Engine.ProgressStatus = 0;
-    if (read == 0 || count < part_size) return -1;
+    // A read whose count is not the part's size delivered no part to compare.
+    if (read == 0 || count != part_size) return -1;
 
     // Where the written bytes land: in mode 3 the image fills the part's upper
     // half, in mode 2 the part takes the doubled image's upper half.

@@ -1,8 +1,6 @@
 #include "ftp_retrieval.h"
 
 #include "afx_dialog.h"
-#include "catalogue.h"
-#include "profile_file.h"
 
 namespace {
 constexpr UINT kAgentNameString = 1;
@@ -26,14 +24,6 @@ std::unique_ptr<CFtpConnection> ConnectToSite(CInternetSession& session, const c
         *error = exception.m_dwError;
         return nullptr;
     }
-}
-
-bool FetchCatalogue(CFtpConnection& connection) {
-    // Into the file the catalogue rules read, whatever the process's
-    // current directory is.
-    const std::string local = EngineFolderFile(vossel::kCatalogueFileName);
-    return connection.GetFile(vossel::kCatalogueFileName, local.c_str(), FALSE, FILE_ATTRIBUTE_NORMAL,
-                              FTP_TRANSFER_TYPE_BINARY) != FALSE;
 }
 
 DownloadResult DownloadImage(CInternetFile& file, uint8_t* buffer, size_t capacity, uint32_t* total,

@@ -22,9 +22,6 @@ std::string AgentName(const char* fallback);
 std::unique_ptr<CFtpConnection> ConnectToSite(CInternetSession& session, const char* host, const char* userName,
                                               const char* password, DWORD* error);
 
-// Copies the server's "bios.ini" over the catalogue beside the engine.
-bool FetchCatalogue(CFtpConnection& connection);
-
 enum class DownloadResult {
     kComplete,        // the server's whole file is in the buffer
     kTransferFailed,  // the transfer broke off

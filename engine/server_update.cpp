@@ -6,10 +6,12 @@
 
 #include "bios_save.h"
 #include "catalogue.h"
+#include "catalogue_trust.h"
 #include "engine_state.h"
 #include "flow_messages.h"
 #include "ftp_retrieval.h"
 #include "model_dialog.h"
+#include "profile_file.h"
 #include "site_dialog.h"
 
 namespace {
@@ -62,8 +64,17 @@ bool ObtainImageFromServer(ImageBuffer& buffer, char (&imagePath)[kImagePathSize
         ShowError(vossel::kMsgDirectoryMissingFormat, site.Directory, site.Address);
         return false;
     }
-    if (!FetchCatalogue(*connection)) {
+    const FetchedCatalogue catalogue = FetchTrustedCatalogue(*connection, InteractiveRequiresSigned());
+    switch (catalogue.outcome) {
+    case CatalogueFetch::kAccepted: break;
+    case CatalogueFetch::kMissing:
         ShowError(vossel::kMsgCatalogueMissingFormat, vossel::kCatalogueFileName);
+        return false;
+    case CatalogueFetch::kRefusedSignature:
+        ShowError(vossel::kMsgCatalogueSignatureRefusedFormat, site.Address);
+        return false;
+    case CatalogueFetch::kRefusedUnsigned:
+        ShowError(vossel::kMsgCatalogueUnsignedFormat, site.Address);
         return false;
     }
 
@@ -97,6 +108,16 @@ bool ObtainImageFromServer(ImageBuffer& buffer, char (&imagePath)[kImagePathSize
         return false;
     }
 
+    // The catalogue's digest decides before the byte sum, whatever FC says.
+    const vossel::PinnedDigest pin =
+        vossel::ReadImageDigest(ProfileFile(EngineFolderFile(vossel::kCatalogueFileName)),
+                                Engine.CurrentBios.BiosPartNumber,
+                                vossel::EntryOfModel(Engine.Model.ModelNumber, Engine.Model.NewNumbering));
+    if (!ImageMatchesPin(pin, buffer.data(), total)) {
+        RestorePreviousCatalogue(catalogue);
+        ShowError(vossel::kMsgImageDigestMismatchFormat, name.c_str(), site.Address);
+        return false;
+    }
     if (!vossel::DownloadSumAccepted(buffer.data(), total, Engine.Model.FileCheck)) {
         ShowCheckMessage(vossel::kMsgBiosFileNotCorrect);
         return false;

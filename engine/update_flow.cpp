@@ -93,11 +93,15 @@ bool WriteImage(UpdatePath path, WritePlan plan, uint8_t* buffer, int keepDmi) {
     const uint32_t flash_size = Engine.CurrentFlash.FlashSize;
     if (path == UpdatePath::kAward) {
         // In board mode 3 the 1 MiB image lies in the upper half of the
-        // buffer: that half is what the driver gets, never the cleared lower
-        // half.
+        // 2 MiB area; the driver gets the area's start and half the part's
+        // size. Drivers differ in which bytes they take for that call (the
+        // first half, the second half, or both over the whole part), so the
+        // image is put in both halves: each reading then writes the image
+        // to the top of the part.
         const bool upper_half = Engine.BoardMode == vossel::kBoardModeUpperHalf;
-        uint8_t* image = upper_half ? buffer + flash_size / 2 : buffer;
         const uint32_t length = upper_half ? flash_size / 2 : flash_size;
+        if (upper_half) std::memcpy(buffer, buffer + length, length);
+        uint8_t* image = buffer;
         switch (plan) {
         case WritePlan::kFlashWrite: return driver.W_Flash_Write(image, length, keepDmi) != 0;
         case WritePlan::kFlashWriteExUefiOnAward: return driver.W_Flash_Write_Ex(image, length, keepDmi, 1) != 0;

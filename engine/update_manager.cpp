@@ -6,6 +6,8 @@
 
 #include "builtin_servers.h"
 #include "catalogue.h"
+#include "catalogue_keys.h"
+#include "catalogue_trust.h"
 #include "descriptor_search.h"
 #include "engine_state.h"
 #include "exclusive_operation.h"
@@ -50,18 +52,18 @@ public:
 // included.
 int WriteAwardImage(ImageBuffer& buffer, uint32_t length) {
     const uint32_t part = Engine.CurrentFlash.FlashSize;
-    uint8_t* image = buffer.data();
     if (Engine.BoardMode != vossel::kBoardModeNone) {
         if (part == k1M && length == k2M) {
             Engine.BoardMode = vossel::kBoardModeEnlarged;
             Engine.CurrentFlash.FlashSize = k2M;
         } else if (part == k2M && length == k1M) {
-            // The 1 MiB image belongs in the upper half of the 2 MiB part;
-            // that half, the image itself, is what the driver is given.
+            // The 1 MiB image belongs in the upper half of the 2 MiB area,
+            // whose start and half the part's size the driver is given.
+            // Drivers differ in which bytes they take for that call (the
+            // first half, the second half, or both over the whole part): with
+            // the image in both halves each of them writes it to the top.
             Engine.BoardMode = vossel::kBoardModeUpperHalf;
-            std::memmove(buffer.data() + k1M, buffer.data(), k1M);
-            std::memset(buffer.data(), 0xFF, k1M);
-            image = buffer.data() + k1M;
+            std::memcpy(buffer.data() + k1M, buffer.data(), k1M);
         }
     }
     const uint32_t size = Engine.CurrentFlash.FlashSize;
@@ -75,7 +77,7 @@ int WriteAwardImage(ImageBuffer& buffer, uint32_t length) {
     if (std::memcmp(buffer.data() + vossel::AwardPartNumberOffset(size), Engine.CurrentBios.BiosPartNumber, 8) != 0) {
         return kUpdateBadImage;
     }
-    if (Engine.FlashDriver.W_Flash_Write(image, write_length, 1) == 0) return kUpdateWriteFailed;
+    if (Engine.FlashDriver.W_Flash_Write(buffer.data(), write_length, 1) == 0) return kUpdateWriteFailed;
     Sleep(kAfterWriteWaitMs);
     Engine.FlashDriver.Load_CMOS_Default();
     return kUpdateWritten;
@@ -115,6 +117,9 @@ int RunManagedUpdate() {
     std::unique_ptr<CInternetFile> file = connection->OpenFile(name.c_str(), GENERIC_READ, FTP_TRANSFER_TYPE_BINARY);
     if (!file) return kUpdateImageMissing;
     ImageBuffer buffer;
+    // In a board mode the buffer takes a 2 MiB image and one byte more (to
+    // tell a longer one), and in mode 3 the 1 MiB image twice: the 2 MiB a
+    // driver may read from the start of the area.
     const uint64_t capacity =
         Engine.BoardMode != vossel::kBoardModeNone ? uint64_t{k2M} + 1 : uint64_t{Engine.CurrentFlash.FlashSize} + 1;
     if (!buffer.Allocate(capacity)) return kUpdateNoMemory;
@@ -131,6 +136,7 @@ int RunManagedUpdate() {
         download.Finished();
     }
     file->Close();
+    if (!ImageMatchesPin(LastCheckedCatalogue().digest, buffer.data(), length)) return kUpdateDigestMismatch;
 
     int result = kUpdateWrongFamily;
     switch (Engine.CurrentBios.BiosType) {
@@ -149,18 +155,23 @@ int __cdecl BiosUpdateCheck(char* text, unsigned textSize) {
     CInternetSession session(AgentName(kCheckAgentFallback).c_str());
     const ProfileFile catalogue(EngineFolderFile(vossel::kCatalogueFileName));
     const std::string sign_on = Terminated(Engine.CurrentBios.SignOnMessage, sizeof Engine.CurrentBios.SignOnMessage);
+    RememberCheckedCatalogue(CheckedCatalogue{});
     for (const char* host : kBuiltInServers) {
         DWORD error = 0;
         std::unique_ptr<CFtpConnection> connection = ConnectToSite(session, host, "", "", &error);
         if (!connection) continue;
         if (!connection->SetCurrentDirectory(vossel::kBuiltInServerDirectory)) continue;
-        if (!FetchCatalogue(*connection)) continue;
+        // A refused catalogue counts as none: the next server is asked.
+        const FetchedCatalogue fetched = FetchTrustedCatalogue(*connection, kUnattendedRequireSigned);
+        if (fetched.outcome != CatalogueFetch::kAccepted) continue;
         const vossel::UpdateCheckOffer offer =
             vossel::ReadUpdateCheckOffer(catalogue, Engine.CurrentBios.BiosPartNumber);
         if (offer.kind == vossel::UpdateCheckOffer::kNoEntry) return 0;
         if (offer.kind == vossel::UpdateCheckOffer::kNoVersion) continue;
         if (vossel::CompareBiosVersion(sign_on.c_str(), offer.version.c_str()) != vossel::kCandidateNewer) return 0;
         lstrcpynA(Engine.CurrentServer, host, sizeof Engine.CurrentServer);
+        RememberCheckedCatalogue(
+            CheckedCatalogue{fetched.authenticated, vossel::ReadImageDigest(catalogue, Engine.CurrentBios.BiosPartNumber, 0)});
         // The caller's buffer gets the text's bytes, no terminator, never more
         // than it holds.
         const size_t copied = offer.text.size() < textSize ? offer.text.size() : textSize;

@@ -14,6 +14,7 @@ enum UpdateManagerResult : int {
     kUpdateRefusedByBoard = 9,        // ERROR_INVALID_BLOCK
     kUpdateBadImage = 11,             // ERROR_BAD_FORMAT
     kUpdateImageTooLong = 13,         // ERROR_INVALID_DATA
+    kUpdateDigestMismatch = 13,       // ERROR_INVALID_DATA: not the image the catalogue's digest pins
     kUpdateNoMemory = 14,             // ERROR_OUTOFMEMORY
     kUpdateWriteFailed = 82,          // ERROR_CANNOT_MAKE
     kUpdateImageMissing = 110,        // ERROR_OPEN_FAILED

@@ -6,6 +6,7 @@
 
 #include <cctype>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -100,6 +101,29 @@ bool ReadFlag(const char* text, bool& out, std::string& problem) {
     return true;
 }
 
+// One of the given words (compared without case); 0 and 1 among them.
+template <class Value, size_t N>
+bool ReadChoice(const char* text, const std::pair<const char*, Value> (&choices)[N], const char* allowed, Value& out,
+                std::string& problem) {
+    const std::string value = Trim(text);
+    for (const auto& choice : choices) {
+        if (_stricmp(choice.first, value.c_str()) == 0) {
+            out = choice.second;
+            return true;
+        }
+    }
+    problem = std::string("must be ") + allowed;
+    return false;
+}
+
+constexpr std::pair<const char*, SizeAdaptation> kSizeAdaptations[] = {
+    {"0", SizeAdaptation::kOff},     {"1", SizeAdaptation::kTop},      {"top", SizeAdaptation::kTop},
+    {"upper", SizeAdaptation::kUpper}, {"whole", SizeAdaptation::kWhole},
+};
+
+constexpr std::pair<const char*, ShortRead> kShortReads[] = {
+    {"0", ShortRead::kOff}, {"count", ShortRead::kCount}, {"zeros", ShortRead::kZeros}};
+
 bool ReadText(const char* text, size_t maxLength, std::string& out, std::string& problem) {
     const size_t length = std::strlen(text);
     if (length > maxLength) {
@@ -191,7 +215,13 @@ constexpr KeyRule kKeyRules[] = {
     {"Flash", "DmiLength",
      [](const char* v, const std::string&, BoardConfig& b, std::string& p) { return ReadUnsigned(v, 0, kMaxFlashSize, b.dmiLength, p); }},
     {"Flash", "SizeAdaptedWrites",
-     [](const char* v, const std::string&, BoardConfig& b, std::string& p) { return ReadFlag(v, b.sizeAdaptedWrites, p); }},
+     [](const char* v, const std::string&, BoardConfig& b, std::string& p) {
+         return ReadChoice(v, kSizeAdaptations, "0, top (or 1), upper or whole", b.sizeAdaptedWrites, p);
+     }},
+    {"Flash", "ShortReads",
+     [](const char* v, const std::string&, BoardConfig& b, std::string& p) {
+         return ReadChoice(v, kShortReads, "0, count or zeros", b.shortReads, p);
+     }},
     {"Flash", "CorruptWrites",
      [](const char* v, const std::string&, BoardConfig& b, std::string& p) { return ReadFlag(v, b.corruptWrites, p); }},
     {"Bios", "BiosType",

@@ -45,6 +45,23 @@ constexpr const char* NameOf(DriverFunction function) {
     return kDriverFunctionNames[static_cast<int>(function)];
 }
 
+// How a board takes a write of half its part's size, given a pointer and
+// that length L. Drivers read this call in different ways; the simulated one
+// plays whichever the board file names.
+enum class SizeAdaptation {
+    kOff,    // only writes of the part's size (and no twice-size writes)
+    kTop,    // the L bytes from the pointer fill the part's upper half
+    kUpper,  // the L bytes from pointer + L fill the part's upper half
+    kWhole,  // the 2L bytes from the pointer fill the whole part
+};
+
+// How the board reads its part.
+enum class ShortRead {
+    kOff,    // the whole part, its size in the count
+    kCount,  // only the first half, and the count says so (success all the same)
+    kZeros,  // the first half and zeros for the rest, the count the part's size
+};
+
 // Largest flash part the simulation accepts (64 MiB).
 constexpr uint32_t kMaxFlashSize = 0x4000000;
 
@@ -68,8 +85,11 @@ struct BoardConfig {
     uint32_t dmiOffset = 0;  // DMI data pool; length 0 means none
     uint32_t dmiLength = 0;
     // Writes of half or twice the part's size are taken too, as a board that
-    // comes with either of two part sizes takes the image made for the other.
-    bool sizeAdaptedWrites = false;
+    // comes with either of two part sizes takes the image made for the other;
+    // a half-size write is placed as the reading names.
+    SizeAdaptation sizeAdaptedWrites = SizeAdaptation::kOff;
+    // A driver that reports success for a read that delivered half the part.
+    ShortRead shortReads = ShortRead::kOff;
     // A failing part: after each write has passed the driver's own verify,
     // one byte in the middle of the written range flips its lowest bit. The
     // write still reports success; only reading the part back shows it.

@@ -1,6 +1,7 @@
 // flash.dll, the simulated flash driver: a board described by flashsim.ini,
 // flash parts kept in files, reads and writes that go through real phases
 // with progress figures, and a journal of every call.
+#include "allocation_span.h"
 #include "board_config.h"
 #include "content_file.h"
 #include "flash_exports.h"
@@ -125,6 +126,7 @@ public:
     }
 
     bool Proceeds() const { return board_ != nullptr; }
+    const char* Name() const { return NameOf(function_); }
     const BoardConfig& Board() const { return *board_; }
     int Selector() const { return selector_; }
 
@@ -186,20 +188,27 @@ struct Placement {
 // Where an image of the given length goes, or false when the part takes no
 // image of that length. A board file that allows size-adapted writes lets an
 // image of half the part's size fill the part's upper half (the board boots
-// from the top of the part; the lower half keeps what it holds), and lets an
-// image of twice the size put its upper half over the whole part.
+// from the top of the part) as its reading of the call says: the first half
+// of the bytes given (the lower half of the part keeps what it holds), the
+// second half of twice the length given, or twice the length given over the
+// whole part. It also lets an image of twice the size put its upper half over
+// the whole part.
 bool PlaceImage(const BoardConfig& board, unsigned length, Placement& placement) {
     const uint32_t size = board.flashSize;
     if (length == size) {
         placement = {0, 0, size};
         return true;
     }
-    if (!board.sizeAdaptedWrites) {
+    if (board.sizeAdaptedWrites == SizeAdaptation::kOff) {
         return false;
     }
-    if (size / 2 > 0 && length == size / 2) {
-        placement = {0, size - length, length};
-        return true;
+    if (size / 2 > 0 && length == size / 2 && size % 2 == 0) {
+        switch (board.sizeAdaptedWrites) {
+        case SizeAdaptation::kOff: return false;
+        case SizeAdaptation::kTop: placement = {0, size - length, length}; return true;
+        case SizeAdaptation::kUpper: placement = {length, size - length, length}; return true;
+        case SizeAdaptation::kWhole: placement = {0, 0, size}; return true;
+        }
     }
     if (static_cast<uint64_t>(length) == 2ull * size) {
         placement = {size, 0, size};
@@ -218,6 +227,24 @@ bool Reach(const BoardConfig& board, int status, int percent, std::string& probl
     }
     problem = "fails at status=" + std::to_string(status) + " percent=" + std::to_string(percent) +
               " as the board's [Fail] section asks";
+    return false;
+}
+
+// Refuses, and journals, a call that would take bytes [0, reach) from pointer
+// beyond the allocation pointer lies in: what lies past a caller's buffer
+// must never reach the part, nor a read's bytes land there.
+bool WithinAllocation(const Call& call, const void* pointer, uint64_t reach, const char* what) {
+    const AllocationSpan span = SpanFrom(pointer);
+    if (span.known && reach <= span.fromPointer) {
+        return true;
+    }
+    const std::string why =
+        span.known ? std::string(what) + " bytes 0 to " + std::to_string(reach) + " from the pointer, but its " +
+                         (span.heapBlock ? "heap block" : "memory") + " holds " + std::to_string(span.fromPointer) +
+                         " from there"
+                   : std::string(what) + " " + std::to_string(reach) + " bytes at a pointer into no allocation";
+    g_journal.Append(std::string(call.Name()) + " outside its buffer: " + why);
+    call.Refuse("outside its buffer: " + why);
     return false;
 }
 
@@ -252,14 +279,29 @@ const std::string& PartPath(const BoardConfig& board, int part) {
     return part == kBackupPart ? board.backupContent : board.mainContent;
 }
 
-bool ReadPart(const BoardConfig& board, int part, unsigned char* buffer, std::string& problem) {
+// Reads the part into buffer; *delivered is the count the driver reports. A
+// board with short reads delivers only the first half of the part and either
+// says so in the count or fills the rest with zeros and claims the whole.
+bool ReadPart(const BoardConfig& board, int part, unsigned char* buffer, uint32_t* delivered, std::string& problem) {
     ContentFile file;
     if (!file.Open(PartPath(board, part), board.flashSize, problem)) {
         return false;
     }
-    return RunPhase(board, kStatusReading, 0, board.flashSize, problem, [&](uint32_t offset, uint32_t length) {
-        return file.ReadAt(offset, buffer + offset, length, problem);
-    });
+    const uint32_t length = board.shortReads == ShortRead::kOff ? board.flashSize : board.flashSize / 2;
+    if (!RunPhase(board, kStatusReading, 0, length, problem, [&](uint32_t offset, uint32_t slice) {
+            return file.ReadAt(offset, buffer + offset, slice, problem);
+        })) {
+        return false;
+    }
+    switch (board.shortReads) {
+    case ShortRead::kOff: *delivered = board.flashSize; break;
+    case ShortRead::kCount: *delivered = length; break;
+    case ShortRead::kZeros:
+        std::memset(buffer + length, 0, board.flashSize - length);
+        *delivered = board.flashSize;
+        break;
+    }
+    return true;
 }
 
 // Erases the placement's bytes of the part, writes the image's bytes there
@@ -337,12 +379,15 @@ int WriteParts(const Call& call, std::vector<int> parts, const unsigned char* im
     if (!PlaceImage(board, length, placement)) {
         return call.Refuse("length " + std::to_string(length) + " is not the flash part's size " +
                            std::to_string(board.flashSize) +
-                           (board.sizeAdaptedWrites ? ", nor half or twice it" : ""));
+                           (board.sizeAdaptedWrites != SizeAdaptation::kOff ? ", nor half or twice it" : ""));
     }
     for (int part : parts) {
         if (part == kBackupPart && !board.dualBios) {
             return call.Refuse("the board has no backup part");
         }
+    }
+    if (!WithinAllocation(call, image, uint64_t{placement.imageOffset} + placement.length, "would read")) {
+        return 0;
     }
     OperationSlot slot;
     if (!slot.Taken()) {
@@ -404,15 +449,16 @@ int __cdecl W_Flash_Read(unsigned char* buffer, unsigned* count) {
         } else if (*count < board.flashSize) {
             result = call.Refuse("a buffer of " + std::to_string(*count) + " bytes cannot take the " +
                                  std::to_string(board.flashSize) + "-byte flash part");
-        } else {
+        } else if (WithinAllocation(call, buffer, board.flashSize, "would fill")) {
             OperationSlot slot;
             std::string problem;
+            uint32_t delivered = 0;
             if (!slot.Taken()) {
                 result = call.Refuse("another read or write is running");
-            } else if (!ReadPart(board, call.Selector(), buffer, problem)) {
+            } else if (!ReadPart(board, call.Selector(), buffer, &delivered, problem)) {
                 result = call.Refuse(problem);
             } else {
-                *count = board.flashSize;
+                *count = delivered;
                 result = 1;
             }
         }

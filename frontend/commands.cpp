@@ -16,9 +16,6 @@ constexpr char kNoFile[] = "c:\\NoFile";
 constexpr UINT kServerPollMs = 200;
 constexpr UINT kFilePollMs = 50;
 constexpr UINT kSavePollMs = 200;
-constexpr int kWideButtonWidth = 181;
-constexpr int kWideButtonHeight = 24;
-constexpr int kCheckBoxSize = 24;
 constexpr int kStatusBoxRight = 355;
 
 constexpr char kAboutKey[] = "SOFTWARE\\NORVANE\\Zorvik";
@@ -124,7 +121,8 @@ void ProgressTick(HWND window) {
             SkinElement& element = table.elements[i];
             element.disabled = 0;
             if (IsWideButton(i)) {
-                DrawPlain(dc, element.restingImage, element.left, element.top, kWideButtonWidth, kWideButtonHeight);
+                const SIZE size = BitmapSize(element.restingImage);
+                DrawPlain(dc, element.restingImage, element.left, element.top, size.cx, size.cy);
             }
         }
         KillTimer(window, kProgressTimer);
@@ -136,7 +134,8 @@ void ProgressTick(HWND window) {
         HBITMAP mask = nullptr;
         if (ElementLook(index, Look::kResting, &image, &mask)) {
             const SkinElement& element = FrontEnd.skin.elements[index];
-            DrawPlain(dc, image, element.left, element.top, kCheckBoxSize, kCheckBoxSize);
+            const SIZE size = BitmapSize(image);
+            DrawPlain(dc, image, element.left, element.top, size.cx, size.cy);
         }
     }
     ReleaseDC(window, dc);

@@ -3,8 +3,10 @@
 #include <cstring>
 #include <vector>
 
+#include "dpi_scale.h"
 #include "kestrom_resource.h"
 #include "progress_display.h"
+#include "skin_scale.h"
 #include "window_shape.h"
 
 namespace {
@@ -13,12 +15,6 @@ constexpr int kPanelFontTenthsOfPoint = 80;
 constexpr LONG kPanelFontWeight = 40;
 constexpr char kPanelFontFace[] = "Arial New";
 constexpr COLORREF kPanelTextColour = RGB(255, 255, 0);
-
-SIZE BitmapSize(HBITMAP bitmap) {
-    BITMAP info = {};
-    GetObjectA(bitmap, sizeof info, &info);
-    return SIZE{info.bmWidth, info.bmHeight};
-}
 
 // A memory device context with bitmap selected, restored and released at the end.
 class MemoryContext {
@@ -54,6 +50,12 @@ HRGN RegionOf(const vossel::WindowShape& shape, const vossel::ShapeBatch& batch)
 }
 
 }  // namespace
+
+SIZE BitmapSize(HBITMAP bitmap) {
+    BITMAP info = {};
+    GetObjectA(bitmap, sizeof info, &info);
+    return SIZE{info.bmWidth, info.bmHeight};
+}
 
 void DrawMasked(HDC target, HBITMAP image, HBITMAP mask, int x, int y) {
     const SIZE size = BitmapSize(image);
@@ -114,9 +116,14 @@ HRGN WindowShapeFromSkin(HBITMAP skin, uint32_t keyColour, uint32_t tolerance) {
 }
 
 void DrawPanelText(HWND window, const char* text, int x, int y, COLORREF background, int clipRight) {
+    x = SkinPx(x);
+    y = SkinPx(y);
+    clipRight = SkinPx(clipRight);
     HDC dc = GetDC(window);
     LOGFONTA description = {};
-    description.lfHeight = -MulDiv(kPanelFontTenthsOfPoint, GetDeviceCaps(dc, LOGPIXELSY), 720);
+    // The font grows with the skin set, not with the screen's DPI, so that
+    // the text keeps to its fields whichever set is shown.
+    description.lfHeight = -MulDiv(kPanelFontTenthsOfPoint, SkinPx(vossel::kBaseDpi), 720);
     description.lfWeight = kPanelFontWeight;
     lstrcpynA(description.lfFaceName, kPanelFontFace, sizeof description.lfFaceName);
     HFONT font = CreateFontIndirectA(&description);
@@ -135,11 +142,11 @@ void DrawPanelText(HWND window, const char* text, int x, int y, COLORREF backgro
 
 void DrawProgressBar(HWND window, int32_t percentage) {
     HBITMAP frame = LoadBitmapA(GetModuleHandleA(nullptr),
-                                MAKEINTRESOURCEA(vossel::ProgressFrameResource(percentage)));
+                                MAKEINTRESOURCEA(SkinBitmapId(vossel::ProgressFrameResource(percentage))));
     if (frame == nullptr) return;
     HDC dc = GetDC(window);
-    DrawPlain(dc, frame, vossel::kProgressBarX, vossel::kProgressBarY, vossel::kProgressBarWidth,
-              vossel::kProgressBarHeight);
+    const SIZE size = BitmapSize(frame);
+    DrawPlain(dc, frame, SkinPx(vossel::kProgressBarX), SkinPx(vossel::kProgressBarY), size.cx, size.cy);
     ReleaseDC(window, dc);
     DeleteObject(frame);
 }

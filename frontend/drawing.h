@@ -7,6 +7,9 @@
 
 #include <cstdint>
 
+// A bitmap's width and height in pixels.
+SIZE BitmapSize(HBITMAP bitmap);
+
 // Draws image through mask at (x, y), at the image's own size: the target's
 // pixels ANDed with the mask, then ORed with the image.
 void DrawMasked(HDC target, HBITMAP image, HBITMAP mask, int x, int y);
@@ -21,8 +24,10 @@ HRGN WindowShapeFromSkin(HBITMAP skin, uint32_t keyColour, uint32_t tolerance);
 // Draws at most 35 characters of text at (x, y) of the window's client area:
 // yellow in the panel's font on the background colour, clipped at column
 // clipRight (exclusive), so that a wide font never writes over the skin's
-// buttons beside the field.
+// buttons beside the field. x, y and clipRight are skin coordinates at 100
+// percent; the text, its font and its clip go with the set on screen.
 void DrawPanelText(HWND window, const char* text, int x, int y, COLORREF background, int clipRight);
 
-// The progress bar for a percentage: the frame bitmap, copied to (45, 174).
+// The progress bar for a percentage: the frame bitmap of the set on screen,
+// copied to (45, 174) at 100 percent.
 void DrawProgressBar(HWND window, int32_t percentage);

@@ -92,6 +92,9 @@ struct FrontEndState {
     HBITMAP logoFrames[kLogoFrameCount] = {};
     int logoIndex = 0;
 
+    // The skin set on screen, in percent; the element table's rectangles and
+    // looks are those of this set.
+    int skinPercent = 100;
     SkinElementTable skin;
     // The check boxes' own looks besides the table's.
     HBITMAP checkedResting = nullptr;  // 213

@@ -8,6 +8,7 @@
 
 #include "about_dialog.h"
 #include "commands.h"
+#include "dpi_scale.h"
 #include "drawing.h"
 #include "front_end.h"
 #include "kestrom_resource.h"
@@ -17,6 +18,8 @@
 #include "process_shutdown.h"
 #include "progress_display.h"
 #include "skin.h"
+#include "skin_scale.h"
+#include "window_placement.h"
 #include "window_shape.h"
 
 FrontEndState FrontEnd;
@@ -34,8 +37,6 @@ constexpr char kCloseWhileBusyText[] =
 constexpr int kPanelFieldRight = 345;
 constexpr int kLogoX = 49;
 constexpr int kLogoY = 34;
-constexpr int kLogoWidth = 101;
-constexpr int kLogoHeight = 27;
 constexpr int kLogoFrameResources[kLogoFrameCount] = {205, 206, 207, 208, 209, 210, 211, 212, 204};
 
 template <typename Function>
@@ -144,35 +145,101 @@ BOOL CKestromDlg::OnInitDialog() {
     FrontEnd.skipCmosDefault = 0;
     key_colour_ = vossel::kSkinKeyColour;
     tolerance_ = vossel::kSkinTolerance;
-    if (skin_ != nullptr) DeleteObject(skin_);
-    skin_ = LoadBitmapA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDB_SKIN));
-    GetObjectA(skin_, sizeof skin_info_, &skin_info_);
+    // The window opens on the monitor that holds the cursor, in the skin set
+    // nearest to that monitor's DPI, at the set's size: the dialog
+    // template's size follows the dialog font, not the skin.
+    POINT cursor = {};
+    GetCursorPos(&cursor);
+    HMONITOR monitor = MonitorFromPoint(cursor, MONITOR_DEFAULTTONEAREST);
+    FrontEnd.skinPercent = vossel::NearestSkinPercent(MonitorDpi(monitor, window));
+    LoadSkinPictures();
 
     tooltip_ = CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
                                CW_USEDEFAULT, window, nullptr, GetModuleHandleA(nullptr), nullptr);
+    PlaceOnMonitor(monitor);
     if (tooltip_ == nullptr) return TRUE;
     BuildSkinElements(GetModuleHandleA(nullptr), FrontEnd.biosVendor);
+    AddElementTools();
+    SendMessageA(tooltip_, TTM_ACTIVATE, TRUE, 0);
+    SetTimer(window, kLogoTimer, kLogoPeriodMs, nullptr);
+    FrontEnd.progressStatus = 0;
+    FrontEnd.progressPercent = 100;
+    FrontEnd.busy = 0;
+    return TRUE;
+}
+
+void CKestromDlg::LoadSkinPictures() {
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    if (skin_ != nullptr) DeleteObject(skin_);
+    skin_ = LoadBitmapA(instance, MAKEINTRESOURCEA(SkinBitmapId(IDB_SKIN)));
+    skin_info_ = BITMAP{};
+    GetObjectA(skin_, sizeof skin_info_, &skin_info_);
+    for (int i = 0; i < kLogoFrameCount; ++i) {
+        if (FrontEnd.logoFrames[i] != nullptr) DeleteObject(FrontEnd.logoFrames[i]);
+        FrontEnd.logoFrames[i] = LoadBitmapA(instance, MAKEINTRESOURCEA(SkinBitmapId(kLogoFrameResources[i])));
+    }
+}
+
+void CKestromDlg::PlaceOnMonitor(HMONITOR monitor) {
+    MONITORINFO info = {};
+    info.cbSize = sizeof info;
+    RECT work = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    if (GetMonitorInfoA(monitor, &info)) work = info.rcWork;
+    const vossel::WindowOrigin origin =
+        vossel::CentredOrigin({work.left, work.top, work.right, work.bottom}, skin_info_.bmWidth, skin_info_.bmHeight);
+    SetWindowPos(m_hWnd, nullptr, origin.x, origin.y, skin_info_.bmWidth, skin_info_.bmHeight,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void CKestromDlg::AddElementTools() {
+    // The tools go and come back with each set, their rectangles with it.
+    const LRESULT count = SendMessageA(tooltip_, TTM_GETTOOLCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        TOOLINFOA tool = {};
+        tool.cbSize = TTTOOLINFOA_V1_SIZE;
+        if (!SendMessageA(tooltip_, TTM_ENUMTOOLSA, 0, LPARAM(&tool))) break;
+        SendMessageA(tooltip_, TTM_DELTOOLA, 0, LPARAM(&tool));
+    }
     for (int i = 0; i < FrontEnd.skin.count; ++i) {
         const SkinElement& element = FrontEnd.skin.elements[i];
         TOOLINFOA tool = {};
         tool.cbSize = TTTOOLINFOA_V1_SIZE;
         // The tooltip control watches the window's mouse messages itself.
         tool.uFlags = TTF_SUBCLASS;
-        tool.hwnd = window;
+        tool.hwnd = m_hWnd;
         tool.uId = 1;
         tool.rect = RECT{element.left, element.top, element.right, element.bottom};
         tool.lpszText = const_cast<char*>(element.name);
         SendMessageA(tooltip_, TTM_ADDTOOLA, 0, LPARAM(&tool));
     }
-    SendMessageA(tooltip_, TTM_ACTIVATE, TRUE, 0);
-    for (int i = 0; i < kLogoFrameCount; ++i) {
-        FrontEnd.logoFrames[i] = LoadBitmapA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(kLogoFrameResources[i]));
+}
+
+void CKestromDlg::OnDpiChanged(UINT dpi, const RECT* suggested) {
+    const int percent = vossel::NearestSkinPercent(dpi);
+    if (percent != FrontEnd.skinPercent) {
+        FrontEnd.skinPercent = percent;
+        LoadSkinPictures();
+        LoadSkinElementSet();
     }
-    SetTimer(window, kLogoTimer, kLogoPeriodMs, nullptr);
-    FrontEnd.progressStatus = 0;
-    FrontEnd.progressPercent = 100;
-    FrontEnd.busy = 0;
-    return TRUE;
+    // The system's suggestion keeps the window under the cursor; its size is
+    // the dialog template's, so the skin's is taken instead. Without one the
+    // window keeps its place.
+    RECT place = {};
+    if (suggested != nullptr) {
+        place = *suggested;
+    } else {
+        GetWindowRect(m_hWnd, &place);
+    }
+    SetWindowPos(m_hWnd, nullptr, place.left, place.top, skin_info_.bmWidth, skin_info_.bmHeight,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    ApplySkinShape();
+    RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+}
+
+void CKestromDlg::LoadSkinElementSet() {
+    if (FrontEnd.skin.count == 0) return;
+    LoadSkinSet(GetModuleHandleA(nullptr));
+    if (tooltip_ != nullptr) AddElementTools();
 }
 
 void CKestromDlg::OnPaint() {
@@ -190,10 +257,10 @@ void CKestromDlg::OnPaint() {
     EndPaint(m_hWnd, &paint);
 }
 
-void CKestromDlg::PaintSkin(HDC dc) {
-    // The shape comes from the skin on every paint; the window takes it when
-    // it differs from the one in force (taking an equal one would only
-    // repaint the window once more).
+void CKestromDlg::ApplySkinShape() {
+    // The shape comes from the skin on every paint and set change; the
+    // window takes it when it differs from the one in force (taking an equal
+    // one would only repaint the window once more).
     if (HRGN shape = WindowShapeFromSkin(skin_, key_colour_, tolerance_)) {
         if (region_ == nullptr || !EqualRgn(region_, shape)) {
             HRGN kept = CreateRectRgn(0, 0, 0, 0);
@@ -205,9 +272,13 @@ void CKestromDlg::PaintSkin(HDC dc) {
             DeleteObject(shape);
         }
     }
+}
+
+void CKestromDlg::PaintSkin(HDC dc) {
+    ApplySkinShape();
     if (skin_dc_ == nullptr) skin_dc_ = CreateCompatibleDC(dc);
     HGDIOBJ old = SelectObject(skin_dc_, skin_);
-    BitBlt(dc, 0, 0, vossel::kSkinWidth, vossel::kSkinHeight, skin_dc_, 0, 0, SRCCOPY);
+    BitBlt(dc, 0, 0, skin_info_.bmWidth, skin_info_.bmHeight, skin_dc_, 0, 0, SRCCOPY);
     SelectObject(skin_dc_, old);
 
     const SkinElementTable& table = FrontEnd.skin;
@@ -233,7 +304,8 @@ void CKestromDlg::LogoTick() {
     HBITMAP frame = FrontEnd.logoFrames[FrontEnd.logoIndex];
     if (frame != nullptr) {
         HDC dc = GetDC(m_hWnd);
-        DrawPlain(dc, frame, kLogoX, kLogoY, kLogoWidth, kLogoHeight);
+        const SIZE size = BitmapSize(frame);
+        DrawPlain(dc, frame, SkinPx(kLogoX), SkinPx(kLogoY), size.cx, size.cy);
         ReleaseDC(m_hWnd, dc);
     }
     FrontEnd.logoIndex = (FrontEnd.logoIndex + 1) % kLogoFrameCount;
@@ -274,6 +346,11 @@ BOOL CKestromDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT*
     case WM_QUERYENDSESSION:
         // Windows must not end the program in the middle of a write.
         *result = FrontEnd.busy == 0 ? TRUE : FALSE;
+        return TRUE;
+    case WM_DPICHANGED:
+        // Moved to a monitor of another DPI, or the user changed its scale.
+        OnDpiChanged(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+        *result = 0;
         return TRUE;
     case WM_QUERYDRAGICON:
         *result = LRESULT(icon_);

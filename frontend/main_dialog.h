@@ -20,6 +20,18 @@ protected:
 
 private:
     void PaintSkin(HDC dc);
+    // The window's region: the skin's shape, cut out by its key colour.
+    void ApplySkinShape();
+    // The skin and the logo in the set on screen (FrontEnd.skinPercent).
+    void LoadSkinPictures();
+    // The elements' looks and rectangles, and their tooltips, in that set.
+    void LoadSkinElementSet();
+    void AddElementTools();
+    // The window at the skin's size, centred on the monitor's work area.
+    void PlaceOnMonitor(HMONITOR monitor);
+    // A new DPI: the nearest set, at the place suggested (nullptr: where the
+    // window is).
+    void OnDpiChanged(UINT dpi, const RECT* suggested);
     void LogoTick();
     // Whether the window may close now; while a BIOS command runs the user
     // is told to wait.

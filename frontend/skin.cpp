@@ -2,7 +2,11 @@
 
 #include <commctrl.h>
 
+#include <vector>
+
+#include "dpi_scale.h"
 #include "drawing.h"
+#include "skin_scale.h"
 
 namespace {
 
@@ -32,9 +36,8 @@ constexpr int kCheckedHover = 214;
 constexpr int kUncheckedResting = 215;
 constexpr int kUncheckedHover = 216;
 
-HBITMAP Load(HINSTANCE instance, int id) {
-    return id != 0 ? LoadBitmapA(instance, MAKEINTRESOURCEA(id)) : nullptr;
-}
+// The bitmaps of the set on screen, freed when another set replaces them.
+std::vector<HBITMAP> loadedLooks;
 
 void SetCheckBoxFlag(int index, int32_t checked) {
     if (index == kClearDmi) FrontEnd.clearDmi = checked;
@@ -45,21 +48,40 @@ void SetCheckBoxFlag(int index, int32_t checked) {
 
 void BuildSkinElements(HINSTANCE instance, int32_t biosVendor) {
     SkinElementTable& table = FrontEnd.skin;
+    for (int i = 0; i < kElementCount; ++i) {
+        SkinElement& element = table.elements[i];
+        element = SkinElement{};
+        element.name = kElements[i].name;
+        element.disabled = IsCheckBox(i) && biosVendor != kBiosTypeAward ? 1 : 0;
+    }
+    table.count = kElementCount;
+    table.pressedIndex = kNoElementPressed;
+    LoadSkinSet(instance);
+}
+
+void LoadSkinSet(HINSTANCE instance) {
+    for (HBITMAP look : loadedLooks) DeleteObject(look);
+    loadedLooks.clear();
     // The same bitmap serves as image and mask where the table names one.
     HBITMAP loaded[256] = {};
     auto bitmap = [&](int id) -> HBITMAP {
         if (id <= 0 || id >= 256) return nullptr;
-        if (loaded[id] == nullptr) loaded[id] = Load(instance, id);
+        if (loaded[id] == nullptr) {
+            loaded[id] = LoadBitmapA(instance, MAKEINTRESOURCEA(SkinBitmapId(id)));
+            if (loaded[id] != nullptr) loadedLooks.push_back(loaded[id]);
+        }
         return loaded[id];
     };
+    SkinElementTable& table = FrontEnd.skin;
     for (int i = 0; i < kElementCount; ++i) {
         const ElementLayout& layout = kElements[i];
         SkinElement& element = table.elements[i];
-        element = SkinElement{};
-        element.top = layout.top;
-        element.left = layout.left;
-        element.right = layout.right;
-        element.bottom = layout.bottom;
+        const vossel::EdgeRect rect =
+            vossel::ScaleRect({layout.left, layout.top, layout.right, layout.bottom}, FrontEnd.skinPercent);
+        element.top = rect.top;
+        element.left = rect.left;
+        element.right = rect.right;
+        element.bottom = rect.bottom;
         element.restingImage = bitmap(layout.resting);
         element.restingMask = bitmap(layout.restingMask);
         element.hoverImage = bitmap(layout.hover);
@@ -68,11 +90,7 @@ void BuildSkinElements(HINSTANCE instance, int32_t biosVendor) {
         element.pressedMask = bitmap(layout.pressedMask);
         element.disabledImage = bitmap(layout.disabled);
         element.disabledMask = bitmap(layout.disabled);
-        element.name = layout.name;
-        element.disabled = IsCheckBox(i) && biosVendor != kBiosTypeAward ? 1 : 0;
     }
-    table.count = kElementCount;
-    table.pressedIndex = kNoElementPressed;
     FrontEnd.checkedResting = bitmap(kCheckedResting);
     FrontEnd.checkedHover = bitmap(kCheckedHover);
     FrontEnd.uncheckedHover = bitmap(kUncheckedHover);

@@ -7,9 +7,13 @@
 
 #include "front_end.h"
 
-// Loads the element table and the check boxes' looks from the program's
-// bitmaps; the check boxes start disabled unless the BIOS is an Award BIOS.
+// Fills the element table and loads the looks of the set on screen; the
+// check boxes start disabled unless the BIOS is an Award BIOS.
 void BuildSkinElements(HINSTANCE instance, int32_t biosVendor);
+// Loads the looks and the rectangles of the set on screen
+// (FrontEnd.skinPercent) into the element table, keeping every element's
+// marks, and frees the looks of the set it replaces.
+void LoadSkinSet(HINSTANCE instance);
 
 bool IsWideButton(int index);
 bool IsCheckBox(int index);

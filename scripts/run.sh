@@ -16,7 +16,8 @@
 #
 # Everything it runs lives in build/demo* : its own Wine prefix
 # (build/demo-wine, whose wine-run is made from cmake/wine-run.sh.in), its own
-# Xvfb (state in build/demo-wine/display), the server's tree (build/demo-ftp)
+# Xvfb (state in build/demo-wine/display), the server's tree (build/demo-ftp,
+# a catalogue signed with scripts/catalogue-demo-private.pem)
 # and logs (build/demo-logs). Only the build itself uses build/win64.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -141,6 +142,13 @@ for model in 0 1; do
     >"$logs/mkimage.log" 2>&1 || { cat "$logs/mkimage.log"; exit 1; }
   [ -s "$image" ] || { echo "vossel-mkimage made no $image"; cat "$logs/mkimage.log"; exit 1; }
 done
+# The whole chain: the images' digests in the catalogue, the catalogue signed
+# with the demo key (one of the keys the win64 build carries).
+/usr/bin/python3 tools/sign-catalogue digest "$ftp_root/BIOS/${part,,}.0" "$ftp_root/BIOS/${part,,}.1" \
+  >>"$ftp_root/BIOS/bios.ini"
+/usr/bin/python3 tools/sign-catalogue sign scripts/catalogue-demo-private.pem "$ftp_root/BIOS/bios.ini"
+/usr/bin/python3 tools/sign-catalogue verify scripts/catalogue-demo.pub "$ftp_root/BIOS/bios.ini" >/dev/null
+say "catalogue signed with the demo key, with the images' SHA-256 digests"
 
 # --- the FTP server
 ftp_out="$logs/ftp-server.out"
@@ -198,7 +206,8 @@ cat <<EOF
   $demo/flashsim.ini   the simulated board (Award, 1 MiB, $part)
   $demo/config.ini     the site "Norvane (local demo)": $ftp_address //BIOS, anonymous
   $demo/flashsim.log   the driver's journal
-  $ftp_root/BIOS/      bios.ini, ${part,,}.0, ${part,,}.1 (served while Kestrom ran)
+  $ftp_root/BIOS/      bios.ini (with the images' digests), bios.ini.sig (demo key),
+                       ${part,,}.0, ${part,,}.1 (served while Kestrom ran)
   $logs/      build, server and Kestrom logs (ftp-commands.log: what the server was asked)
   $winedir/      the Wine prefix of these runs and its wine-run
 EOF

@@ -6,7 +6,7 @@ set -u
 packages=(
   cmake make g++ clang libclang-rt-14-dev googletest libbenchmark-dev
   mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
-  wine wine64 xvfb xauth python3 python3-pyftpdlib python3-pil fonts-dejavu-core vsftpd ovmf imagemagick
+  wine wine64 xvfb xauth python3 python3-pyftpdlib python3-cryptography python3-pil fonts-dejavu-core vsftpd ovmf imagemagick
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -7,8 +7,10 @@
 //                             server: a session with the engine's agent name,
 //                             ConnectToSite, SetCurrentDirectory, OpenFile, an
 //                             ImageBuffer of the file's size + 1 bytes and
-//                             DownloadImage's 128-byte reads; timed from
-//                             OpenFile to the end of DownloadImage
+//                             DownloadImage's 128-byte reads, then the
+//                             SHA-256 the engine checks against the
+//                             catalogue's digest; timed from OpenFile to the
+//                             end of the digest
 //   copy (FtpGetFile)         a session and connection of the same kind,
 //                             CFtpConnection::GetFile to a file in the
 //                             temporary folder; the GetFile call timed
@@ -37,6 +39,7 @@
 #include <vector>
 
 #include "afx_internet.h"
+#include "catalogue_trust.h"
 #include "ftp_retrieval.h"
 #include "image_loading.h"
 
@@ -195,6 +198,8 @@ bool RunDownload(const Bench& bench, Download* download, std::string* problem) {
                           next_sample += kMib;
                           download->peak = std::max(download->peak, PrivateUsage());
                       });
+    vossel::Digest digest{};
+    const bool hashed = result == DownloadResult::kComplete && Sha256(download->buffer.data(), download->total, &digest);
     QueryPerformanceCounter(&end);
     download->peak = std::max(download->peak, PrivateUsage());
     file->Close();
@@ -203,6 +208,10 @@ bool RunDownload(const Bench& bench, Download* download, std::string* problem) {
         *problem = result == DownloadResult::kTooLong
                        ? "the file is longer than " + std::to_string(bench.expected_size) + " bytes"
                        : "the transfer broke off after " + std::to_string(download->total) + " bytes";
+        return false;
+    }
+    if (!hashed) {
+        *problem = "no SHA-256 of the download";
         return false;
     }
     if (download->total != bench.expected_size) {

@@ -57,11 +57,12 @@ const char* const kFailingFunctions[] = {"W_Flash_Read",      "W_Flash_Write",  
                                          "IsUtilityActive",   "Load_CMOS_Default", "W_Support_ENL",
                                          "EpCheckOemid"};
 const int kPhaseStatuses[] = {2, 4, 3, 6};  // reading, erasing, writing, verifying
-// [Flash] faults. A read that reports success but delivers half the part
-// belongs here once the simulated driver plays it: enable the rows then.
+// [Flash] faults: a part that fools the driver's verify, a read that reports
+// success but delivers half the part.
 const char* const kFlashFaults[] = {
     "CorruptWrites=1",
-    // "ShortReads=count", "ShortReads=zeros",
+    "ShortReads=count",
+    "ShortReads=zeros",
 };
 
 Fault PickFault(std::mt19937& random) {

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "catalogue_signing.h"
 #include "e2e_support.h"
 #include "engine_host.h"
 
@@ -214,6 +215,27 @@ TEST_F(Cli, FlashBacksUpWritesAndVerifies) {
     }
 }
 
+// A driver that reports success for a read that delivered only half the part
+// leaves no backup to trust: whether its count says so or the rest is zeros,
+// the flash stops with exit 4 before anything is written.
+TEST_F(Cli, AShortReadOfThePartIsNoBackupAndStopsTheFlash) {
+    for (const char* kind : {"count", "zeros"}) {
+        SCOPED_TRACE(kind);
+        scratch_ = std::make_unique<ScratchDir>();
+        LayOut(std::string("ShortReads=") + kind + "\r\n");
+        const std::string old_part = MakeAwardImage(dir().File("flash.bin"), "0x11");
+        MakeAwardImage(dir().File("new.bin"), "0x5A");
+
+        const ProgramRun run = Vossel("flash " + Quoted("new.bin") + " --yes --json");
+
+        EXPECT_EQ(run.exit_code, 4u) << run.output;
+        EXPECT_EQ(JsonValue(run.output, "backup"), "null") << run.output;
+        EXPECT_TRUE(ReadAll(dir().File("flash.bin")) == old_part) << "the part was written";
+        EXPECT_TRUE(Matching(dir().path(), "backup-*").empty()) << "a backup that is not the part was left";
+        EXPECT_TRUE(Matching(dir().path(), "~vs*").empty()) << "a temporary file was left";
+    }
+}
+
 TEST_F(Cli, FlashRefusesAnImageTheChecksRefuse) {
     LayOut();
     const std::string old_part = MakeAwardImage(dir().File("flash.bin"), "0x11");
@@ -267,8 +289,83 @@ TEST_F(Cli, ABackupThatCannotBeWrittenStopsTheFlash) {
     EXPECT_EQ(run.exit_code, 4u) << run.output;
     EXPECT_EQ(ReadAll(dir().File("flash.bin")), old_part) << "nothing was written";
     EXPECT_TRUE(Matching(full, "backup-*").empty()) << "no partial backup is left";
+    EXPECT_TRUE(Matching(full, "~vs*").empty()) << "no temporary file is left";
     EXPECT_EQ(ReadAll(full + "backup.bin"), older_backup);
     DeleteFileA(image_path.c_str());
+}
+
+// update-check and update against the third built-in server of the test
+// build (the e2e_ftp fixture; nothing answers on the first two): what they
+// say of the catalogue's signature and digest, --require-signed, and an image
+// that is not the one the catalogue pins. Signatures and digest lines are the
+// signing tool's, made now.
+TEST_F(Cli, UpdateTellsWhetherTheCatalogueWasAuthenticatedAndChecksTheDigest) {
+    LayOut();
+    const char* state = std::getenv("FTP_STATEDIR");
+    ASSERT_NE(state, nullptr) << "the e2e_ftp fixture did not run";
+    const std::string root = HostPathInWine(std::string(state) + "/builtin3/BIOS/");
+    CreateDirectoryA(root.c_str(), nullptr);
+    const std::string image = MakeAwardImage(dir().File("image.bin"), "0x6D");
+    std::string tampered = image;
+    tampered[0x5000] = char(tampered[0x5000] ^ 0x02);
+    std::string problem, digest_line, signature;
+    ASSERT_TRUE(catalogue_signing::DigestLine(image, 0, dir().path(), &digest_line, &problem)) << problem;
+    const std::string digest = digest_line.substr(8, 64);
+    const std::string offer = "[6A69VN01]\r\nNAME=GA-7X Rev 2\r\n0=GA-7X Rev 2 F7\r\n";
+    const std::string pinned = offer + digest_line;
+    ASSERT_TRUE(catalogue_signing::Sign(pinned, catalogue_signing::TestKey(), dir().path(), &signature, &problem))
+        << problem;
+
+    const std::string part = MakeAwardImage(dir().File("flash.bin"), "0x11");
+    // The folder is shared with later tests, which serve unsigned catalogues.
+    struct Cleanup {
+        std::string root;
+        ~Cleanup() {
+            for (const char* file : {"bios.ini", "bios.ini.sig", "6a69vn01.0"}) DeleteFileA((root + file).c_str());
+        }
+    } cleanup{root};
+    struct Case {
+        const char* name;
+        std::string catalogue;
+        bool is_signed;
+        std::string served;
+        const char* arguments;
+        DWORD exit_code;
+        const char* authenticated;
+        std::string digest;  // as JSON shows it
+        const char* result;  // "<missing>" when the update is not run
+        bool written;
+    };
+    const std::vector<Case> cases = {
+        {"check, signed", pinned, true, image, "update-check --json", 0, "true", digest, "<missing>", false},
+        {"check, unsigned without digests", offer, false, image, "update-check --json", 0, "false", "null",
+         "<missing>", false},
+        {"update, unsigned, signature required", offer, false, image, "update --yes --require-signed --json", 8,
+         "false", "null", "<missing>", false},
+        {"update, image changed after signing", pinned, true, tampered, "update --yes --json", 8, "true", digest,
+         "13", false},
+        {"update, signed, signature required", pinned, true, image, "update --yes --require-signed --json", 0,
+         "true", digest, "0", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteFile(dir().File("flash.bin"), part);
+        WriteFile(root + "bios.ini", c.catalogue);
+        if (c.is_signed) {
+            WriteFile(root + "bios.ini.sig", signature);
+        } else {
+            DeleteFileA((root + "bios.ini.sig").c_str());
+        }
+        WriteFile(root + "6a69vn01.0", c.served);
+        const ProgramRun run = Vossel(c.arguments);
+        EXPECT_EQ(run.exit_code, c.exit_code) << run.output;
+        EXPECT_EQ(JsonValue(run.output, "found"), "true") << run.output;
+        EXPECT_EQ(JsonValue(run.output, "authenticated"), c.authenticated) << run.output;
+        EXPECT_EQ(JsonValue(run.output, "digest"), c.digest) << run.output;
+        EXPECT_EQ(JsonValue(run.output, "result"), c.result) << run.output;
+        EXPECT_EQ(run.output.find('\n'), run.output.size() - 1) << "one object on one line: " << run.output;
+        EXPECT_EQ(ReadAll(dir().File("flash.bin")), c.written ? image : part);
+    }
 }
 
 }  // namespace

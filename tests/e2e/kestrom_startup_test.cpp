@@ -556,4 +556,271 @@ TEST(KestromStartup, RefusesToStartBesidePictavo) {
     }
 }
 
+// ---------------------------------------------------------------------------
+// The skin sets. Wine gives each process it starts the DPI of LogPixels under
+// HKCU\Control Panel\Desktop (the machine's value under the fonts key of the
+// current hardware profile when the user has none), read when the process
+// starts: one prefix serves every DPI, the value changed between starts.
+
+constexpr char kDesktopKey[] = "Control Panel\\Desktop";
+constexpr char kLogPixels[] = "LogPixels";
+
+// Sets the DPI of the programs started from now on; the value found is put
+// back (or removed, if there was none) when the object goes.
+class StartedProgramsDpi {
+public:
+    StartedProgramsDpi() {
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, kDesktopKey, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr,
+                            &key_, nullptr) != ERROR_SUCCESS) {
+            key_ = nullptr;
+            return;
+        }
+        DWORD type = 0;
+        DWORD size = sizeof saved_;
+        had_value_ = RegQueryValueExA(key_, kLogPixels, nullptr, &type, reinterpret_cast<BYTE*>(&saved_), &size) ==
+                         ERROR_SUCCESS &&
+                     type == REG_DWORD;
+    }
+    ~StartedProgramsDpi() {
+        if (key_ == nullptr) return;
+        if (had_value_) {
+            Set(saved_);
+        } else {
+            RegDeleteValueA(key_, kLogPixels);
+        }
+        RegCloseKey(key_);
+    }
+    StartedProgramsDpi(const StartedProgramsDpi&) = delete;
+    StartedProgramsDpi& operator=(const StartedProgramsDpi&) = delete;
+
+    bool Set(DWORD dpi) {
+        return key_ != nullptr &&
+               RegSetValueExA(key_, kLogPixels, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof dpi) ==
+                   ERROR_SUCCESS;
+    }
+
+private:
+    HKEY key_ = nullptr;
+    DWORD saved_ = 0;
+    bool had_value_ = false;
+};
+
+// The skin at 100 percent.
+constexpr int kSkinWidth = 580;
+constexpr int kSkinHeight = 262;
+
+// A skin coordinate (written at 100 percent) in the set of percent: rounded
+// half up, edge by edge.
+int At(int value, int percent) { return (value * percent + 50) / 100; }
+
+struct SkinSetCase {
+    DWORD dpi;
+    int percent;
+    const char* screenshot;
+};
+constexpr SkinSetCase kSkinSets[] = {
+    {96, 100, "kestrom_dpi_96.png"},
+    {144, 150, "kestrom_dpi_144.png"},
+    {192, 200, "kestrom_dpi_192.png"},
+};
+
+// The window's region once the first paint has set it; false if none came.
+bool WaitForRegion(HWND window, HRGN region) {
+    for (const ULONGLONG deadline = GetTickCount64() + kPaintTimeoutMs;;) {
+        if (GetWindowRgn(window, region) != ERROR) return true;
+        if (GetTickCount64() >= deadline) return false;
+        Sleep(kPollMs);
+    }
+}
+
+bool PanelYellow(const uint8_t* pixel) { return pixel[0] > 200 && pixel[1] > 200 && pixel[2] < 100; }
+
+// The panel's text pixels: where each lies, in or out of the four fields (at
+// the set's scale), once the fields show text; the client area in image.
+struct PanelTextPlaces {
+    size_t inFields[4] = {};
+    std::string outside;  // the first few pixels outside every field
+};
+
+PanelTextPlaces ReadPanelText(const robot::RgbImage& client, int percent) {
+    constexpr int kFieldTops[] = {82, 101, 120, 137};
+    PanelTextPlaces places;
+    // The card that holds the fields: columns 40 to 355, rows 73 to 159.
+    for (int y = At(73, percent); y < At(160, percent) && unsigned(y) < client.height; ++y) {
+        for (int x = At(40, percent); x < At(356, percent) && unsigned(x) < client.width; ++x) {
+            if (!PanelYellow(client.Pixel(unsigned(x), unsigned(y)))) continue;
+            bool inside = false;
+            for (size_t f = 0; f < std::size(kFieldTops); ++f) {
+                if (x >= At(149, percent) && x < At(kPanelFieldRight, percent) && y >= At(kFieldTops[f], percent) &&
+                    y < At(kFieldTops[f] + kFieldHeight, percent)) {
+                    ++places.inFields[f];
+                    inside = true;
+                }
+            }
+            if (!inside && places.outside.size() < 80) {
+                places.outside += " (" + std::to_string(x) + "," + std::to_string(y) + ")";
+            }
+        }
+    }
+    return places;
+}
+
+size_t WhitePixels(const robot::RgbImage& client, int left, int top, int right, int bottom) {
+    size_t count = 0;
+    for (int y = top; y < bottom && unsigned(y) < client.height; ++y) {
+        for (int x = left; x < right && unsigned(x) < client.width; ++x) {
+            const uint8_t* p = client.Pixel(unsigned(x), unsigned(y));
+            if (p[0] > 230 && p[1] > 230 && p[2] > 230) ++count;
+        }
+    }
+    return count;
+}
+
+// What the window must show in the set of percent: its size and region, the
+// panel's text within its fields, and the elements answering at their places
+// in the set: Clear DMI toggles its tick, About opens its box. The
+// screenshot is saved under the name given, if any.
+void ExpectSkinSet(const Process& kestrom, HWND main, int percent, const char* screenshot) {
+    RECT window = {};
+    ASSERT_TRUE(GetWindowRect(main, &window));
+    EXPECT_EQ(window.right - window.left, At(kSkinWidth, percent));
+    EXPECT_EQ(window.bottom - window.top, At(kSkinHeight, percent));
+
+    // The region: the skin's opaque part, columns 24 to 558 and rows 20 to
+    // 238 at 100 percent, with the magenta corners left out.
+    HRGN region = CreateRectRgn(0, 0, 0, 0);
+    ASSERT_TRUE(WaitForRegion(main, region)) << "the window has no region";
+    RECT box = {};
+    GetRgnBox(region, &box);
+    EXPECT_EQ(box.left, At(24, percent));
+    EXPECT_EQ(box.top, At(20, percent));
+    EXPECT_EQ(box.right, At(559, percent));
+    EXPECT_EQ(box.bottom, At(239, percent));
+    for (const POINT& point : kOutsideShape) {
+        EXPECT_FALSE(PtInRegion(region, At(point.x, percent), At(point.y, percent)))
+            << "(" << point.x << "," << point.y << ") at " << percent << "%";
+    }
+    for (const POINT& point : kInsideShape) {
+        EXPECT_TRUE(PtInRegion(region, At(point.x, percent), At(point.y, percent)))
+            << "(" << point.x << "," << point.y << ") at " << percent << "%";
+    }
+    DeleteObject(region);
+
+    // The panel's four lines, each within its field: none spills below, above
+    // or right of it, which a font of another scale than the skin's would.
+    robot::RgbImage client;
+    PanelTextPlaces places;
+    for (const ULONGLONG deadline = GetTickCount64() + kPaintTimeoutMs;;) {
+        ASSERT_TRUE(CaptureClient(main, &client));
+        places = ReadPanelText(client, percent);
+        bool all = true;
+        for (size_t count : places.inFields) all = all && count > 0;
+        if ((all && places.outside.empty()) || GetTickCount64() >= deadline) break;
+        Sleep(kPollMs);
+    }
+    for (size_t f = 0; f < std::size(places.inFields); ++f) {
+        EXPECT_GT(places.inFields[f], 0u) << "field " << f;
+    }
+    EXPECT_EQ(places.outside, "") << "panel text outside its fields at " << percent << "%";
+    if (screenshot != nullptr) {
+        EXPECT_TRUE(robot::SaveScreenshot(main, robot::ScreenshotPath(screenshot)));
+    }
+
+    // Clear DMI, unticked at the start, 250..274 x 207..231: clicked in its
+    // middle at the set's scale, its tick shows (white) and goes again.
+    const int dmiLeft = At(250, percent), dmiTop = At(207, percent);
+    const int dmiRight = At(274, percent), dmiBottom = At(231, percent);
+    const POINT dmi = {(dmiLeft + dmiRight) / 2, (dmiTop + dmiBottom) / 2};
+    for (bool ticked : {true, false}) {
+        ASSERT_TRUE(robot::ClickAt(main, dmi.x, dmi.y));
+        size_t white = 0;
+        for (const ULONGLONG deadline = GetTickCount64() + kPaintTimeoutMs;;) {
+            ASSERT_TRUE(CaptureClient(main, &client));
+            white = WhitePixels(client, dmiLeft, dmiTop, dmiRight, dmiBottom);
+            if ((white > 0) == ticked || GetTickCount64() >= deadline) break;
+            Sleep(kPollMs);
+        }
+        EXPECT_EQ(white > 0, ticked) << "Clear DMI at " << percent << "%: " << white << " white pixels";
+    }
+
+    // About Zorvik, 362..543 x 148..172.
+    ASSERT_TRUE(robot::ClickAt(main, At(452, percent), At(160, percent)));
+    robot::WindowQuery about;
+    about.caption = "About Norvane Zorvik Writer";
+    about.class_name = robot::kDialogClass;
+    about.process_id = kestrom.id();
+    HWND box_window = robot::WaitForWindow(about, kWindowTimeoutMs);
+    ASSERT_NE(box_window, nullptr) << "no About box at " << percent << "%; windows:" << WindowsOf(kestrom);
+    ASSERT_TRUE(robot::PressButton(box_window, "OK"));
+}
+
+// At 96, 144 and 192 DPI the window opens in the skin set of 100, 150 and
+// 200 percent, centred on the work area of the monitor that holds the
+// cursor, and the set is used throughout; EXIT answers at its place in it.
+TEST(KestromSkinSets, EachDpiOpensInItsOwnSet) {
+    ProgramFolder folder;
+    ASSERT_EQ(folder.problem, "");
+    StartedProgramsDpi dpi;
+    for (const SkinSetCase& c : kSkinSets) {
+        SCOPED_TRACE(c.dpi);
+        ASSERT_TRUE(dpi.Set(c.dpi));
+        const POINT cursor = {200, 150};
+        SetCursorPos(cursor.x, cursor.y);
+        Process kestrom;
+        HWND main = nullptr;
+        ASSERT_NO_FATAL_FAILURE(StartToMainWindow(folder, kestrom, &main));
+
+        MONITORINFO monitor = {};
+        monitor.cbSize = sizeof monitor;
+        ASSERT_TRUE(GetMonitorInfoA(MonitorFromPoint(cursor, MONITOR_DEFAULTTONEAREST), &monitor));
+        const RECT& work = monitor.rcWork;
+        RECT window = {};
+        ASSERT_TRUE(GetWindowRect(main, &window));
+        EXPECT_EQ(window.left, work.left + (work.right - work.left - At(kSkinWidth, c.percent)) / 2);
+        EXPECT_EQ(window.top, work.top + (work.bottom - work.top - At(kSkinHeight, c.percent)) / 2);
+
+        ASSERT_NO_FATAL_FAILURE(ExpectSkinSet(kestrom, main, c.percent, c.screenshot));
+        ASSERT_TRUE(robot::ClickAt(main, At(kExitButton.x, c.percent), At(kExitButton.y, c.percent)));
+        ASSERT_NO_FATAL_FAILURE(ExpectExit(kestrom, 0));
+    }
+}
+
+// A DPI change (the window moved to another monitor) switches the set where
+// the window stands: size, region, text and elements follow. Wine sends no
+// such message of its own; the robot sends it, without the suggested place.
+TEST(KestromSkinSets, DpiChangeSwitchesTheSet) {
+    ProgramFolder folder;
+    ASSERT_EQ(folder.problem, "");
+    StartedProgramsDpi dpi;
+    ASSERT_TRUE(dpi.Set(96));
+    Process kestrom;
+    HWND main = nullptr;
+    ASSERT_NO_FATAL_FAILURE(StartToMainWindow(folder, kestrom, &main));
+    // Near the screen's corner, so that the largest set fits on the screen
+    // the robot reads.
+    ASSERT_TRUE(SetWindowPos(main, nullptr, 10, 10, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE));
+    RECT before = {};
+    ASSERT_TRUE(GetWindowRect(main, &before));
+    ASSERT_EQ(before.left, 10);
+    const struct {
+        UINT dpi;
+        int percent;
+        const char* screenshot;
+    } changes[] = {{192, 200, "kestrom_dpi_change_192.png"},
+                   {144, 150, "kestrom_dpi_change_144.png"},
+                   {96, 100, "kestrom_dpi_change_96.png"}};
+    for (const auto& change : changes) {
+        SCOPED_TRACE(change.dpi);
+        DWORD_PTR answer = 0;
+        ASSERT_TRUE(SendMessageTimeoutA(main, WM_DPICHANGED, MAKEWPARAM(change.dpi, change.dpi), 0, SMTO_ABORTIFHUNG,
+                                        kWindowTimeoutMs, &answer));
+        RECT after = {};
+        ASSERT_TRUE(GetWindowRect(main, &after));
+        EXPECT_EQ(after.left, before.left);
+        EXPECT_EQ(after.top, before.top);
+        ASSERT_NO_FATAL_FAILURE(ExpectSkinSet(kestrom, main, change.percent, change.screenshot));
+    }
+    ASSERT_NO_FATAL_FAILURE(CloseWithExit(kestrom, main));
+}
+
 }  // namespace

@@ -2,8 +2,11 @@
 // FlashBIOS(0) with the robot choosing a site in the site dialog and a model
 // in the model dialog, reading a warning in CMSG and confirming the write;
 // then the unattended check and update against the built-in servers, the
-// first two of which do not answer. The servers are real (the e2e_ftp
-// fixture), the flash part is the simulated driver's file.
+// first two of which do not answer. Every catalogue is signed and pins its
+// images' digests, signed by the signing tool as the test runs; a catalogue
+// changed after signing and an image that is not the one pinned are refused.
+// The servers are real (the e2e_ftp fixture), the flash part is the simulated
+// driver's file.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -12,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "catalogue_signing.h"
 #include "e2e_support.h"
 #include "engine_host.h"
 #include "screen_capture.h"
@@ -28,6 +32,7 @@ constexpr int kModelNameId = 4001;
 
 using FlashBiosFn = int(__cdecl*)(int, const char*, int, int, unsigned);
 using UpdateCheckFn = int(__cdecl*)(char*, unsigned);
+using CheckAuthenticatedFn = int(__cdecl*)(char*, unsigned);
 using ManagedUpdateFn = int(__cdecl*)();
 using DownloadStatusFn = uint8_t(__cdecl*)();
 using HubProgressFn = void(__cdecl*)(int*, int*);
@@ -78,11 +83,36 @@ protected:
         scratch_ = nullptr;
     }
     void SetUp() override { ASSERT_NE(engine_, nullptr); }
+    // The servers' folders are shared with later tests, which serve unsigned
+    // catalogues: no signature of this test stays behind.
+    void TearDown() override {
+        for (const char* server : {"site", "builtin3"}) DeleteFileA((ServerRoot(server) + "bios.ini.sig").c_str());
+    }
 
     static std::string MakeImage(const char* filler) {
         return MakeAwardImage(scratch_->File(std::string("image-") + filler + ".bin"), filler);
     }
     static std::string Part() { return ReadAll(scratch_->File("flash.bin")); }
+
+    // Serves catalogue in the server's folder with the tool's digest lines
+    // for images (entry, bytes) appended, and its signature by the test key.
+    static std::string ServeSigned(const char* server, std::string catalogue,
+                                   const std::vector<std::pair<int, std::string>>& images) {
+        std::string problem;
+        for (const auto& image : images) {
+            std::string line;
+            EXPECT_TRUE(catalogue_signing::DigestLine(image.second, image.first, scratch_->path(), &line, &problem))
+                << problem;
+            catalogue += line;
+        }
+        std::string signature;
+        EXPECT_TRUE(catalogue_signing::Sign(catalogue, catalogue_signing::TestKey(), scratch_->path(), &signature,
+                                            &problem))
+            << problem;
+        WriteBytes(ServerRoot(server) + "bios.ini", catalogue);
+        WriteBytes(ServerRoot(server) + "bios.ini.sig", signature);
+        return catalogue;
+    }
 
     static ScratchDir* scratch_;
     static HMODULE engine_;
@@ -93,10 +123,12 @@ HMODULE ServerUpdate::engine_ = nullptr;
 
 TEST_F(ServerUpdate, SiteAndModelArePickedInTheRealDialogsAndTheServedImageIsWritten) {
     const std::string image = MakeImage("0x3C");
-    WriteBytes(ServerRoot("site") + "bios.ini",
-               "[6A69VN01]\r\nNAME=GA-7X Rev 2\r\n0=GA-7X Rev 2 F6 (beta)\r\n1=GA-7X Rev 2 F6\r\n"
-               "WARN0=9.99\r\nWMSG00=#This beta BIOS needs a newer Zorvik.#\r\nWMSG01=Please choose the release.\r\n"
-               "WMSG0TITLE=Beta BIOS\r\n");
+    const std::string catalogue = ServeSigned(
+        "site",
+        "[6A69VN01]\r\nNAME=GA-7X Rev 2\r\n0=GA-7X Rev 2 F6 (beta)\r\n1=GA-7X Rev 2 F6\r\n"
+        "WARN0=9.99\r\nWMSG00=#This beta BIOS needs a newer Zorvik.#\r\nWMSG01=Please choose the release.\r\n"
+        "WMSG0TITLE=Beta BIOS\r\n",
+        {{1, image}});
     WriteBytes(ServerRoot("site") + "6a69vn01.1", image);
     ASSERT_NE(Part(), image);
 
@@ -159,6 +191,7 @@ TEST_F(ServerUpdate, SiteAndModelArePickedInTheRealDialogsAndTheServedImageIsWri
     EXPECT_EQ(update.result(), 1);
     EXPECT_EQ(Part(), image);
     EXPECT_EQ(ReadAll(scratch_->File("6a69vn01.1")), image) << "the download is kept beside the engine";
+    EXPECT_EQ(ReadAll(scratch_->File("bios.ini")), catalogue);
     // The download shows as the engine's own percentages with no driver
     // phase; the write then shows the driver's phases.
     bool download_seen = false;
@@ -171,9 +204,11 @@ TEST_F(ServerUpdate, SiteAndModelArePickedInTheRealDialogsAndTheServedImageIsWri
 
 TEST_F(ServerUpdate, TheUnattendedUpdateFindsTheThirdBuiltInServerAndWritesItsImage) {
     const std::string image = MakeImage("0x77");
-    WriteBytes(ServerRoot("builtin3") + "bios.ini", "[6A69VN01]\r\nNAME=GA-7X Rev 2\r\n0=GA-7X Rev 2 F7\r\n");
+    ServeSigned("builtin3", "[6A69VN01]\r\nNAME=GA-7X Rev 2\r\n0=GA-7X Rev 2 F7\r\n", {{0, image}});
     WriteBytes(ServerRoot("builtin3") + "6a69vn01.0", image);
     auto check = Bind<UpdateCheckFn>(engine_, "BiosUpdateCheck");
+    auto authenticated = Bind<CheckAuthenticatedFn>(engine_, "BiosUpdateCheckAuthenticated");
+    ASSERT_NE(authenticated, nullptr);
     auto update = Bind<ManagedUpdateFn>(engine_, "UpdateBiosByUpdateManager");
     auto download_status = Bind<DownloadStatusFn>(engine_, "DownloadStatusForUpdateManager");
     auto hub_progress = Bind<HubProgressFn>(engine_, "GetProgressStatusForHubrix");
@@ -183,6 +218,9 @@ TEST_F(ServerUpdate, TheUnattendedUpdateFindsTheThirdBuiltInServerAndWritesItsIm
     std::memset(text, '#', sizeof text);
     ASSERT_EQ(check(text, sizeof text), 1);
     EXPECT_EQ(std::string(text, 16), "GA-7X Rev 2 F7##") << "the text without a terminator";
+    char digest[65] = {};
+    EXPECT_EQ(authenticated(digest, sizeof digest), 1);
+    EXPECT_EQ(std::strlen(digest), 64u);
     EXPECT_EQ(download_status(), 0);
 
     ProgressPoller poller([&] {
@@ -205,6 +243,50 @@ TEST_F(ServerUpdate, TheUnattendedUpdateFindsTheThirdBuiltInServerAndWritesItsIm
     EXPECT_TRUE(writing);
     EXPECT_TRUE(robot::FindWindows({std::nullopt, std::nullopt, GetCurrentProcessId()}).empty())
         << "no window of the unattended update";
+}
+
+TEST_F(ServerUpdate, ACatalogueChangedAfterSigningAndAnImageThatIsNotPinnedAreRefused) {
+    const std::string before = Part();
+    const std::string image = MakeImage("0x5B");
+    std::string changed = ServeSigned("site", "[6A69VN01]\r\nNAME=GA-7X Rev 2\r\n0=GA-7X Rev 2 F6\r\n", {{0, image}});
+    changed[changed.find("F6")] = 'F' + 1;
+    WriteBytes(ServerRoot("site") + "bios.ini", changed);
+    WriteBytes(ServerRoot("site") + "6a69vn01.0", image);
+    const std::string previous = "[6A69VN01]\r\n0=kept from before\r\n";
+    WriteBytes(scratch_->File("bios.ini"), previous);
+
+    auto flash_bios = Bind<FlashBiosFn>(engine_, "FlashBIOS");
+    ASSERT_NE(flash_bios, nullptr);
+    EngineCall update([&] { return flash_bios(0, "c:\\NoFile", 1, 0, 0); });
+    HWND sites = WaitForDialog("Please select Zorvik server site");
+    ASSERT_NE(sites, nullptr) << "the site dialog did not come up";
+    ASSERT_TRUE(robot::SelectListEntry(ListOf(sites), 0));
+    ASSERT_TRUE(robot::PressButton(sites, "OK"));
+    HWND refusal = WaitForDialog("ERROR");
+    ASSERT_NE(refusal, nullptr) << "no message about the catalogue";
+    robot::WindowInfo info;
+    ASSERT_TRUE(robot::ReadWindow(refusal, &info));
+    EXPECT_EQ(info.StaticTexts(),
+              std::vector<std::string>{"The \"bios.ini\" file in \"127.0.0.31\" Zorvik server has a signature that "
+                                       "does not verify.\nThe server was not used. Nothing was written."});
+    EXPECT_TRUE(robot::SaveScreenshot(refusal, robot::ScreenshotPath("e2e_server_catalogue_refused.png")));
+    ASSERT_TRUE(robot::PressButton(refusal, "OK"));
+    ASSERT_TRUE(update.Finished(kFinishTimeoutMs));
+    EXPECT_EQ(update.result(), 0);
+    EXPECT_EQ(Part(), before);
+    EXPECT_EQ(ReadAll(scratch_->File("bios.ini")), previous) << "the refused catalogue is not kept";
+
+    // The unattended update: a signed catalogue, and an image changed after signing.
+    ServeSigned("builtin3", "[6A69VN01]\r\nNAME=GA-7X Rev 2\r\n0=GA-7X Rev 2 F7\r\n", {{0, image}});
+    std::string tampered = image;
+    tampered[0x4000] = char(tampered[0x4000] ^ 0x10);
+    WriteBytes(ServerRoot("builtin3") + "6a69vn01.0", tampered);
+    auto check = Bind<UpdateCheckFn>(engine_, "BiosUpdateCheck");
+    auto managed = Bind<ManagedUpdateFn>(engine_, "UpdateBiosByUpdateManager");
+    ASSERT_TRUE(check && managed);
+    ASSERT_EQ(check(nullptr, 0), 1);
+    EXPECT_EQ(managed(), 13);
+    EXPECT_EQ(Part(), before);
 }
 
 }  // namespace

@@ -36,7 +36,8 @@ int main(int argc, char** argv) {
     const fs::path marked = root / "fuzz_marked_text";
     const fs::path catalogue = root / "fuzz_catalogue";
     const fs::path shape = root / "fuzz_window_shape";
-    for (const fs::path& dir : {search, verify, placement, marked, catalogue, shape}) {
+    const fs::path digest = root / "fuzz_catalogue_digest";
+    for (const fs::path& dir : {search, verify, placement, marked, catalogue, shape, digest}) {
         fs::create_directories(dir);
     }
 
@@ -110,6 +111,16 @@ int main(int argc, char** argv) {
               ini(11, 0xFF, 0,
                   "[8IK1100X]\n0=a\n1=b\n2=c\n3=d\n4=e\n5=f\n6=g\n7=h\n8=i\n9=j\n10=k\n11=l F9\nWARN11=9\n"
                   "WMSG110=shared\nWMSG111=next\nFC11=1e999\n"));
+
+    // Digests and signatures: flags, then the value.
+    const auto flagged = [](uint8_t flags, const std::string& s) {
+        std::vector<uint8_t> bytes = {flags};
+        bytes.insert(bytes.end(), s.begin(), s.end());
+        return bytes;
+    };
+    WriteSeed(digest, "digest", flagged(0x0B, "00112233445566778899aabbccddeeff0123456789ABCDEFfedcba9876543210"));
+    WriteSeed(digest, "shortDigest", flagged(0x03, "00112233445566778899aabbccddeeff0123456789abcdeffedcba987654321"));
+    WriteSeed(digest, "signatureSized", flagged(0x07, std::string(64, '\x5A')));
 
     // Window shapes: width - 1, height - 1, flags (1 bottom-up, 2 raw pixels,
     // 4 the skin's key, 8 one byte short), then the picture. 0x22 makes every

@@ -9,6 +9,9 @@ failed fact and a closing "N passed, N failed" line; exits 1 on any failure.
 
 The expectations below are written out on their own, not taken from
 make_artwork.py, so that a slip in the drawing tool's tables shows up here.
+They are written at 100 percent and checked in every set: the 150 and 200
+percent sets number their bitmaps 1000 and 2000 above the 100 percent ones,
+and a coordinate c of the skin lies at pixel (c * percent + 50) // 100 there.
 """
 
 import os
@@ -23,6 +26,12 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 
 KEY = (255, 0, 255)
 TOLERANCE = 16
+SETS = ((100, 0), (150, 1000), (200, 2000))  # (percent, resource id step)
+
+
+def at(v, percent):
+    """A coordinate of the skin at percent."""
+    return (v * percent + 50) // 100
 
 
 def expected_bitmaps():
@@ -49,11 +58,25 @@ def expected_bitmaps():
     return e
 
 
+def near(n, percent):
+    """The pixel lengths a length n at 100 percent may come to at percent."""
+    exact = n * percent
+    return {m for m in range(exact // 100 - 1, exact // 100 + 2) if abs(m * 100 - exact) < 100}
+
+
+def expected_set(percent, step):
+    """{resource id: acceptable (width, height) pairs} of one set: a scaled
+    length is the 100 percent one times the scale, within a pixel, since the
+    tool rounds each edge of a picture and not its length."""
+    return {rid + step: {(a, b) for a in near(w, percent) for b in near(h, percent)}
+            for rid, (w, h) in expected_bitmaps().items()}
+
+
 # (image, mask) pairs per small button and state, and where it sits.
 MASKED = {
-    "help": ((446, 30), [(184, 185), (186, 187), (182, 183)]),
-    "exit": ((504, 30), [(220, 221), (222, 223), (218, 219)]),
-    "minimize": ((475, 30), [(230, 231), (232, 233), (228, 229)]),
+    "help": ((446, 30, 31), [(184, 185), (186, 187), (182, 183)]),
+    "exit": ((504, 30, 30), [(220, 221), (222, 223), (218, 219)]),
+    "minimize": ((475, 30, 30), [(230, 231), (232, 233), (228, 229)]),
 }
 FIELD_COLOUR = (0, 14, 76)
 FIELD_TOPS = (82, 101, 120, 137)
@@ -93,6 +116,7 @@ def bmp_header(path):
 
 
 def check_rc(c, out_dir, expected):
+    """expected: every bitmap id of every set."""
     path = os.path.join(out_dir, "kestrom_bitmaps.rc")
     if not c.check(os.path.isfile(path), "kestrom_bitmaps.rc exists"):
         return
@@ -121,8 +145,9 @@ def check_rc(c, out_dir, expected):
 
 
 def check_files(c, out_dir, expected):
+    """expected: {id: acceptable sizes}; returns {id: picture}."""
     images = {}
-    for rid, (w, h) in expected.items():
+    for rid, sizes in expected.items():
         path = os.path.join(out_dir, "bmp%d.bmp" % rid)
         hd = bmp_header(path) if os.path.isfile(path) else None
         if not c.check(hd is not None, "bmp%d.bmp is a BMP file" % rid):
@@ -130,16 +155,17 @@ def check_files(c, out_dir, expected):
         c.check(hd["hsize"] == 40 and hd["planes"] == 1 and hd["bpp"] == 24 and hd["comp"] == 0,
                 "bmp%d.bmp is a 24-bit uncompressed DIB" % rid)
         c.check(hd["h"] > 0, "bmp%d.bmp is bottom-up" % rid)
-        c.check((hd["w"], abs(hd["h"])) == (w, h),
-                "bmp%d.bmp is %dx%d, not %dx%d" % (rid, w, h, hd["w"], abs(hd["h"])))
+        w, h = hd["w"], abs(hd["h"])
+        c.check((w, h) in sizes, "bmp%d.bmp is %dx%d, not one of %s" % (rid, w, h, sorted(sizes)))
         stride = (w * 3 + 3) & ~3
         c.check(hd["actual"] >= hd["offset"] + stride * h, "bmp%d.bmp holds all its rows" % rid)
         images[rid] = Image.open(path).convert("RGB")
     return images
 
 
-def check_skin(c, im):
+def check_skin(c, im, percent):
     w, h = im.size
+    c.check((w, h) == (at(580, percent), at(262, percent)), "skin at %d%% is %dx%d" % (percent, w, h))
     px = im.load()
     for x, y in ((0, 0), (w - 1, 0), (0, h - 1), (w - 1, h - 1)):
         c.check(px[x, y] == KEY, "skin corner (%d, %d) is magenta" % (x, y))
@@ -166,35 +192,41 @@ def check_skin(c, im):
         if row_runs > 1:
             split_rows.append(y)
     c.check(bad_key == 0, "%d near-magenta pixels that are not exactly 0xFF00FF" % bad_key)
-    c.check(bbox == [24, 20, 558, 238],
-            "opaque part spans columns 24..558 and rows 20..238 (found %s)" % bbox)
-    c.check(opaque_rows == list(range(20, 239)), "every row from 20 to 238 is opaque somewhere")
+    want = [at(24, percent), at(20, percent), at(559, percent) - 1, at(239, percent) - 1]
+    c.check(bbox == want, "opaque part of the skin at %d%% spans columns %d..%d and rows %d..%d (found %s)"
+            % (percent, want[0], want[2], want[1], want[3], bbox))
+    c.check(opaque_rows == list(range(want[1], want[3] + 1)), "every row from top to bottom is opaque somewhere")
     c.check(not split_rows, "each row is one opaque run (split: %s)" % split_rows[:10])
     c.check(0 < runs < 2000, "window shape fits one region batch (%d runs)" % runs)
+    def flat(colour, x0, y0, x1, y1):
+        return all(px[x, y] == colour for y in range(at(y0, percent), at(y1, percent))
+                   for x in range(at(x0, percent), at(x1, percent)))
     for top in FIELD_TOPS:
-        flat = all(px[x, y] == FIELD_COLOUR for y in range(top, top + 14) for x in range(149, 345))
-        c.check(flat, "panel field at row %d is flat (0, 14, 76)" % top)
+        c.check(flat(FIELD_COLOUR, 149, top, 345, top + 14),
+                "panel field at row %d is flat (0, 14, 76) at %d%%" % (top, percent))
     # status line: text starts at column 110 and runs right of it on row 186
-    flat = all(px[x, y] == STATUS_COLOUR for y in range(185, 201) for x in range(100, 354))
-    c.check(flat, "status line area is flat (0, 23, 91)")
+    c.check(flat(STATUS_COLOUR, 100, 185, 354, 201), "status line area is flat (0, 23, 91) at %d%%" % percent)
 
 
-def check_progress(c, images):
+def check_progress(c, images, percent, step):
     for k in range(51):
-        im = images.get(130 + k)
+        im = images.get(130 + k + step)
         if im is None:
             continue
         px = im.load()
-        lit = [px[4 + 6 * i + 2, 5][1] > 120 for i in range(50)]
+        # the middle of step i, columns 4 + 6i .. 8 + 6i, rows 2..7
+        y = (5 * percent) // 100
+        lit = [px[((13 + 12 * i) * percent) // 200, y][1] > 120 for i in range(50)]
         c.check(lit == [True] * k + [False] * (50 - k),
                 "progress frame %d (bmp%d) lights exactly its first %d steps (lit %d)"
-                % (k, 130 + k, k, sum(lit)))
+                % (k, 130 + k + step, k, sum(lit)))
 
 
-def check_masks(c, images):
-    for name, ((left, _), states) in MASKED.items():
+def check_masks(c, images, percent, step):
+    for name, (_, states) in MASKED.items():
         masks = []
         for img_id, mask_id in states:
+            img_id, mask_id = img_id + step, mask_id + step
             img, mask = images.get(img_id), images.get(mask_id)
             if img is None or mask is None:
                 continue
@@ -214,20 +246,26 @@ def check_masks(c, images):
         c.check(len(set(masks)) <= 1, "the looks of %s share one silhouette" % name)
     # Help (446..476) and MINIMIZE (475..504) share columns 475 and 476,
     # MINIMIZE and EXIT column 504: neither may cover them.
-    def clear(mask_id, cols):
-        m = images.get(mask_id)
+    def clear(name, shared):
+        (left, _, _), states = MASKED[name]
+        m = images.get(states[0][1] + step)
+        x0 = at(left, percent)
+        cols = range(at(shared[0], percent) - x0, at(shared[1] + 1, percent) - x0)
         return m is not None and all(m.getpixel((x, y)) == (255, 255, 255)
                                      for x in cols for y in range(m.size[1]))
-    c.check(clear(185, (29, 30)) and clear(231, (0, 1)), "Help and MINIMIZE do not overlap")
-    c.check(clear(231, (29,)) and clear(221, (0,)), "MINIMIZE and EXIT do not overlap")
+    c.check(clear("help", (475, 476)) and clear("minimize", (475, 476)),
+            "Help and MINIMIZE do not overlap at %d%%" % percent)
+    c.check(clear("minimize", (504, 504)) and clear("exit", (504, 504)),
+            "MINIMIZE and EXIT do not overlap at %d%%" % percent)
 
 
-def check_skin_matches(c, images):
-    skin = images.get(129)
+def check_skin_matches(c, images, percent, step):
+    skin = images.get(129 + step)
     if skin is None:
         return
     for rid, (x, y) in ((204, (49, 34)), (213, (61, 207)), (213, (250, 207))):
-        im = images.get(rid)
+        im = images.get(rid + step)
+        x, y = at(x, percent), at(y, percent)
         if im is not None:
             area = skin.crop((x, y, x + im.size[0], y + im.size[1]))
             c.check(area.tobytes() == im.tobytes(),
@@ -252,14 +290,17 @@ def check_icon(c, out_dir):
 
 def run(out_dir):
     c = Checker()
-    expected = expected_bitmaps()
+    expected = {}
+    for percent, step in SETS:
+        expected.update(expected_set(percent, step))
     check_rc(c, out_dir, expected)
     images = check_files(c, out_dir, expected)
-    if 129 in images:
-        check_skin(c, images[129])
-    check_progress(c, images)
-    check_masks(c, images)
-    check_skin_matches(c, images)
+    for percent, step in SETS:
+        if 129 + step in images:
+            check_skin(c, images[129 + step], percent)
+        check_progress(c, images, percent, step)
+        check_masks(c, images, percent, step)
+        check_skin_matches(c, images, percent, step)
     check_icon(c, out_dir)
     print("artwork: %d passed, %d failed" % (c.passed, c.failed))
     return 0 if c.failed == 0 else 1

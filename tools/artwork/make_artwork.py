@@ -22,8 +22,20 @@ end depends on a few facts about these pictures, kept in the constants below:
   covers it, and the image is black wherever the mask is white;
 - progress frame k (resource 130 + k) shows k of 50 steps lit;
 - the logo frames are copied plainly over the skin at (49, 34).
+
+Every picture is drawn at each scale of SCALES by the same code: the drawing
+functions take their coordinates, lengths and font sizes at 100 percent, and
+the primitives below (Shape, crop, point, font, text, fill_rect, the
+gradients) turn them into pixels at the scale render_all draws at. A look
+added to placements() (its id, place and size) and drawn in _render_all
+therefore comes in every set. Set k of SCALES numbers its bitmaps as the 100
+percent ones plus k * SCALE_ID_STEP (the skin at 150 percent is 1129); a
+picture placed at (left, top) with size (w, h) at 100 percent spans the
+pixel edges edge(left) .. edge(left + w) in a set, with edge() rounding half
+up, as the front end scales its element rectangles.
 """
 
+import contextlib
 import os
 import sys
 
@@ -32,6 +44,9 @@ FONT_REGULAR = os.path.join(FONT_DIR, "DejaVuSans.ttf")
 FONT_BOLD = os.path.join(FONT_DIR, "DejaVuSans-Bold.ttf")
 
 SS = 4  # supersampling factor of shapes drawn with anti-aliasing
+
+SCALES = (100, 150, 200)  # percent; the front end picks the nearest to its DPI
+SCALE_ID_STEP = 1000
 
 SKIN_ID = 129
 SKIN_SIZE = (580, 262)
@@ -98,27 +113,45 @@ ROUND_SIZE = (40, 39)
 ROUND_IDS = {"rest": 224, "hover": 225, "pressed": 226}
 
 
-def catalogue():
-    """Every bitmap this tool writes: {resource id: (width, height, role)}."""
-    cat = {SKIN_ID: (SKIN_SIZE[0], SKIN_SIZE[1], "skin")}
+def placements():
+    """Every picture at 100 percent: {resource id: (left, top, width, height,
+    role)}, where (left, top) is where the program draws it on the skin."""
+    cat = {SKIN_ID: (0, 0) + SKIN_SIZE + ("skin",)}
     for k in range(PROGRESS_STEPS + 1):
-        cat[PROGRESS_FIRST + k] = PROGRESS_SIZE + ("progress frame %d" % k,)
-    for caption, _, _, _, w, rest, hover, pressed, disabled in WIDE_BUTTONS:
+        cat[PROGRESS_FIRST + k] = PROGRESS_POS + PROGRESS_SIZE + ("progress frame %d" % k,)
+    for caption, _, left, top, w, rest, hover, pressed, disabled in WIDE_BUTTONS:
         for rid, state in ((rest, "resting"), (hover, "hover"),
                            (pressed, "pressed"), (disabled, "disabled")):
-            cat[rid] = (w, WIDE_HEIGHT, "%s, %s" % (caption, state))
-    cat[LOGO_REST_ID] = LOGO_SIZE + ("logo frame 8 (rest)",)
+            cat[rid] = (left, top, w, WIDE_HEIGHT, "%s, %s" % (caption, state))
+    cat[LOGO_REST_ID] = LOGO_POS + LOGO_SIZE + ("logo frame 8 (rest)",)
     for i, rid in enumerate(LOGO_ANIM_IDS):
-        cat[rid] = LOGO_SIZE + ("logo frame %d" % i,)
+        cat[rid] = LOGO_POS + LOGO_SIZE + ("logo frame %d" % i,)
+    left, top, _ = CHECK_BOXES[0]
     for state, rid in CHECK_IDS.items():
-        cat[rid] = (CHECK_SIZE, CHECK_SIZE, "check box, " + state)
-    for glyph, _, _, w, states in SMALL_BUTTONS:
+        cat[rid] = (left, top, CHECK_SIZE, CHECK_SIZE, "check box, " + state)
+    for glyph, left, top, w, states in SMALL_BUTTONS:
         for state, (img, mask) in states.items():
-            cat[img] = (w, SMALL_HEIGHT, "%s %s image" % (glyph, state))
-            cat[mask] = (w, SMALL_HEIGHT, "%s %s mask" % (glyph, state))
+            cat[img] = (left, top, w, SMALL_HEIGHT, "%s %s image" % (glyph, state))
+            cat[mask] = (left, top, w, SMALL_HEIGHT, "%s %s mask" % (glyph, state))
     for state, rid in ROUND_IDS.items():
-        cat[rid] = ROUND_SIZE + ("launcher " + state,)
+        cat[rid] = ROUND_POS + ROUND_SIZE + ("launcher " + state,)
     return dict(sorted(cat.items()))
+
+
+def catalogue(percent=100):
+    """Every bitmap of the set at percent, by its own resource id:
+    {resource id: (width, height, role)}."""
+    step = SCALE_ID_STEP * SCALES.index(percent)
+    cat = {}
+    for rid, (left, top, w, h, role) in placements().items():
+        pw = scale_edge(left + w, percent) - scale_edge(left, percent)
+        ph = scale_edge(top + h, percent) - scale_edge(top, percent)
+        cat[rid + step] = (pw, ph, "%s at %d%%" % (role, percent) if percent != 100 else role)
+    return cat
+
+
+def all_bitmap_ids():
+    return [rid for percent in SCALES for rid in catalogue(percent)]
 
 
 def mask_ids():
@@ -131,7 +164,58 @@ def bmp_name(rid):
 
 
 def output_names():
-    return [RC_FILE, ICON_FILE] + [bmp_name(r) for r in catalogue()]
+    return [RC_FILE, ICON_FILE] + [bmp_name(r) for r in all_bitmap_ids()]
+
+
+# --------------------------------------------------------------------------
+# Scale. The drawing code works at 100 percent; these turn its numbers into
+# pixels of the set being drawn.
+
+_percent = 100
+
+
+@contextlib.contextmanager
+def drawing_scale(percent):
+    """Draws at percent inside the block."""
+    global _percent
+    kept = _percent
+    _percent = percent
+    try:
+        yield
+    finally:
+        _percent = kept
+
+
+def scale_edge(v, percent):
+    """An edge at percent, rounded half up (the front end's rule)."""
+    import math
+    if isinstance(v, int):
+        return (v * percent + 50) // 100
+    return int(math.floor(v * percent / 100.0 + 0.5))
+
+
+def edge(v):
+    """A pixel edge (a coordinate of a picture's corner or of a flat fill)."""
+    return scale_edge(v, _percent)
+
+
+def length(v):
+    """A length or a coordinate inside anti-aliased drawing, in pixels."""
+    return v * _percent / 100.0
+
+
+def point(x, y):
+    return (length(x), length(y))
+
+
+def crop(base, left, top, w, h):
+    """The part of the skin under a picture placed at (left, top), w x h."""
+    return base.crop((edge(left), edge(top), edge(left + w), edge(top + h)))
+
+
+def fill_rect(draw, x0, y0, x1, y1, colour):
+    """A flat rectangle from (x0, y0) to (x1, y1), right and bottom exclusive."""
+    draw.rectangle([edge(x0), edge(y0), edge(x1) - 1, edge(y1) - 1], fill=colour)
 
 
 # --------------------------------------------------------------------------
@@ -145,7 +229,7 @@ def _pil():
 
 def font(size, bold=False):
     _, _, _, ImageFont = _pil()
-    return ImageFont.truetype(FONT_BOLD if bold else FONT_REGULAR, size)
+    return ImageFont.truetype(FONT_BOLD if bold else FONT_REGULAR, edge(size))
 
 
 def lerp(a, b, t):
@@ -153,9 +237,11 @@ def lerp(a, b, t):
 
 
 def vgradient(w, h, top, bottom, y0=0, y1=None):
-    """A w x h picture whose rows run from top (row y0) to bottom (row y1)."""
+    """A w x h pixel picture whose rows run from top (at y0) to bottom (at
+    y1, by default the last row); y0 and y1 are at 100 percent."""
     Image = _pil()[0]
-    y1 = h - 1 if y1 is None else y1
+    y0 = length(y0)
+    y1 = h - 1 if y1 is None else length(y1)
     img = Image.new("RGB", (w, h))
     px = img.load()
     for y in range(h):
@@ -178,24 +264,28 @@ def hgradient(w, h, left, right):
 
 
 class Shape:
-    """A coverage mask the size of a picture, drawn at SS resolution in pixel
-    edge coordinates (a pixel x spans x .. x+1)."""
+    """A coverage mask the size of a picture (a picture or its pixel size),
+    drawn at SS resolution in edge coordinates at 100 percent (a pixel x
+    spans x .. x+1 there), scaled to the set being drawn; pixels=True takes
+    the coordinates as pixels instead."""
 
-    def __init__(self, size):
+    def __init__(self, target, pixels=False):
         Image, ImageDraw, _, _ = _pil()
+        size = target if isinstance(target, tuple) else target.size
         self.size = size
+        self.unit = SS * (1.0 if pixels else length(1))
         self.big = Image.new("L", (size[0] * SS, size[1] * SS), 0)
         self.d = ImageDraw.Draw(self.big)
 
-    @staticmethod
-    def _box(x0, y0, x1, y1):
-        return [x0 * SS, y0 * SS, x1 * SS - 1, y1 * SS - 1]
+    def _box(self, x0, y0, x1, y1):
+        u = self.unit
+        return [x0 * u, y0 * u, x1 * u - 1, y1 * u - 1]
 
     def rrect(self, x0, y0, x1, y1, r, v=255):
         if r <= 0:
             self.d.rectangle(self._box(x0, y0, x1, y1), fill=v)
         else:
-            self.d.rounded_rectangle(self._box(x0, y0, x1, y1), radius=r * SS, fill=v)
+            self.d.rounded_rectangle(self._box(x0, y0, x1, y1), radius=r * self.unit, fill=v)
         return self
 
     def ellipse(self, x0, y0, x1, y1, v=255):
@@ -206,21 +296,24 @@ class Shape:
         return self.ellipse(cx - r, cy - r, cx + r, cy + r, v)
 
     def poly(self, pts, v=255):
-        self.d.polygon([(x * SS, y * SS) for x, y in pts], fill=v)
+        u = self.unit
+        self.d.polygon([(x * u, y * u) for x, y in pts], fill=v)
         return self
 
     def line(self, pts, width, v=255, caps=True):
-        p = [(x * SS, y * SS) for x, y in pts]
-        self.d.line(p, fill=v, width=int(round(width * SS)), joint="curve")
+        u = self.unit
+        p = [(x * u, y * u) for x, y in pts]
+        self.d.line(p, fill=v, width=int(round(width * u)), joint="curve")
         if caps:
-            r = width * SS / 2.0
+            r = width * u / 2.0
             for x, y in (p[0], p[-1]):
                 self.d.ellipse([x - r, y - r, x + r, y + r], fill=v)
         return self
 
     def arc(self, cx, cy, r, start, end, width, v=255):
-        b = [(cx - r) * SS, (cy - r) * SS, (cx + r) * SS, (cy + r) * SS]
-        self.d.arc(b, start, end, fill=v, width=int(round(width * SS)))
+        u = self.unit
+        b = [(cx - r) * u, (cy - r) * u, (cx + r) * u, (cy + r) * u]
+        self.d.arc(b, start, end, fill=v, width=int(round(width * u)))
         return self
 
     def mask(self, alpha=1.0):
@@ -243,11 +336,13 @@ def paint(img, shape_or_mask, colour_or_img, alpha=1.0):
 
 
 def text(img, xy, s, fnt, fill, anchor="la", shadow=None):
+    """Text at xy (100 percent) in a font from font()."""
     _, ImageDraw, _, _ = _pil()
     d = ImageDraw.Draw(img)
+    x, y = point(*xy)
     if shadow:
-        d.text((xy[0], xy[1] + 1), s, font=fnt, fill=shadow, anchor=anchor)
-    d.text(xy, s, font=fnt, fill=fill, anchor=anchor)
+        d.text((x, y + length(1)), s, font=fnt, fill=shadow, anchor=anchor)
+    d.text((x, y), s, font=fnt, fill=fill, anchor=anchor)
 
 
 # --------------------------------------------------------------------------
@@ -272,44 +367,50 @@ EDGE_HI = (96, 128, 190)
 def body_mask():
     """The window shape: binary, drawn without anti-aliasing because the
     shape is cut out of the skin by the colour key."""
-    s = Shape(SKIN_SIZE)
-    s.rrect(*BODY_BOX, r=BODY_RADIUS)
+    s = Shape(skin_pixel_size(), pixels=True)
+    x0, y0, x1, y1 = BODY_BOX
+    s.rrect(edge(x0), edge(y0), edge(x1), edge(y1), r=length(BODY_RADIUS))
     return s.mask().point(lambda v: 255 if v >= 128 else 0)
+
+
+def skin_pixel_size():
+    return (edge(SKIN_SIZE[0]), edge(SKIN_SIZE[1]))
 
 
 def skin_base():
     """The skin without any element drawn on it."""
     Image, ImageDraw, ImageFilter, _ = _pil()
-    w, h = SKIN_SIZE
-    img = Image.new("RGB", SKIN_SIZE, KEY)
+    w, h = skin_pixel_size()
+    img = Image.new("RGB", (w, h), KEY)
     shape = body_mask()
 
     # Body: a header band with a glossy top, then a darker work area.
     body = vgradient(w, h, BODY_TOP, BODY_MID, 20, 68)
     lower = vgradient(w, h, (24, 37, 76), BODY_BOTTOM, 70, 238)
-    lower_mask = Image.new("L", SKIN_SIZE, 0)
-    ImageDraw.Draw(lower_mask).rectangle([0, 70, w, h], fill=255)
+    lower_mask = Image.new("L", (w, h), 0)
+    ImageDraw.Draw(lower_mask).rectangle([0, edge(70), w, h], fill=255)
     body.paste(lower, (0, 0), lower_mask)
-    gloss = Shape(SKIN_SIZE).rrect(BODY_BOX[0], BODY_BOX[1], BODY_BOX[2], 44, BODY_RADIUS)
+    gloss = Shape(img).rrect(BODY_BOX[0], BODY_BOX[1], BODY_BOX[2], 44, BODY_RADIUS)
     paint(body, gloss, (255, 255, 255), 0.05)
     # header separator: a light line over a dark one
     d = ImageDraw.Draw(body)
-    d.line([(BODY_BOX[0], 68), (BODY_BOX[2], 68)], fill=(10, 16, 38))
-    d.line([(BODY_BOX[0], 69), (BODY_BOX[2], 69)], fill=(52, 78, 136))
+    fill_rect(d, BODY_BOX[0], 68, BODY_BOX[2] + 1, 69, (10, 16, 38))
+    fill_rect(d, BODY_BOX[0], 69, BODY_BOX[2] + 1, 70, (52, 78, 136))
     # a faint accent glow along the separator
     glow = hgradient(w, h, (60, 150, 255), (30, 70, 160))
-    gl = Shape(SKIN_SIZE).rrect(150, 68, 430, 70, 1)
+    gl = Shape(img).rrect(150, 68, 430, 70, 1)
     paint(body, gl, glow, 0.35)
 
     img.paste(body, (0, 0), shape)
 
     # Window edge: a dark outline with a thin highlight inside it.
-    inner1 = shape.filter(ImageFilter.MinFilter(3))
-    inner2 = inner1.filter(ImageFilter.MinFilter(3))
+    rim = 2 * max(1, int(round(length(1)))) + 1
+    inner1 = shape.filter(ImageFilter.MinFilter(rim))
+    inner2 = inner1.filter(ImageFilter.MinFilter(rim))
     from PIL import ImageChops
-    edge = ImageChops.subtract(shape, inner1)
+    outline = ImageChops.subtract(shape, inner1)
     edge_hi = ImageChops.subtract(inner1, inner2)
-    img.paste(EDGE, (0, 0), edge)
+    img.paste(EDGE, (0, 0), outline)
     hi = vgradient(w, h, EDGE_HI, (40, 56, 96), 20, 238)
     img.paste(hi, (0, 0), edge_hi.point(lambda v: v * 160 // 255))
 
@@ -318,36 +419,36 @@ def skin_base():
     text(img, (163, 51), "BIOS Flash Writer  \u00b7  Ver 2.34", font(9), INK_DIM)
 
     # Information card with the four fields.
-    card = Shape(SKIN_SIZE).rrect(40, 73, 356, 160, 6)
+    card = Shape(img).rrect(40, 73, 356, 160, 6)
     paint(img, card, (8, 14, 36), 0.55)
-    card_in = Shape(SKIN_SIZE).rrect(41, 74, 355, 159, 5)
+    card_in = Shape(img).rrect(41, 74, 355, 159, 5)
     paint(img, card_in, vgradient(w, h, (30, 46, 92), (20, 32, 68), 74, 159))
-    card_hi = Shape(SKIN_SIZE).rrect(41, 74, 355, 76, 2)
+    card_hi = Shape(img).rrect(41, 74, 355, 76, 2)
     paint(img, card_hi, (255, 255, 255), 0.06)
     lab = font(10)
     for top, label in zip(FIELD_TOPS, FIELD_LABELS):
         x0, x1 = FIELD_X
         # recessed frame around the field, then the field itself, flat
         d = ImageDraw.Draw(img)
-        d.rectangle([x0 - 1, top - 1, x1, top + FIELD_HEIGHT], fill=(6, 10, 30))
-        d.line([(x0 - 1, top + FIELD_HEIGHT), (x1, top + FIELD_HEIGHT)], fill=(66, 96, 160))
-        d.line([(x1, top), (x1, top + FIELD_HEIGHT)], fill=(50, 76, 136))
-        d.rectangle([x0, top, x1 - 1, top + FIELD_HEIGHT - 1], fill=FIELD_COLOUR)
+        fill_rect(d, x0 - 1, top - 1, x1 + 1, top + FIELD_HEIGHT + 1, (6, 10, 30))
+        fill_rect(d, x0 - 1, top + FIELD_HEIGHT, x1 + 1, top + FIELD_HEIGHT + 1, (66, 96, 160))
+        fill_rect(d, x1, top, x1 + 1, top + FIELD_HEIGHT + 1, (50, 76, 136))
+        fill_rect(d, x0, top, x1, top + FIELD_HEIGHT, FIELD_COLOUR)
         text(img, (142, top + 7), label, lab, INK_DIM, anchor="rm")
         # small accent dot before the label
-        dot = Shape(SKIN_SIZE).circle(50.5, top + 7.5, 2.0)
+        dot = Shape(img).circle(50.5, top + 7.5, 2.0)
         paint(img, dot, ACCENT)
 
     # Status box: a flat band with a bevelled frame; the progress bar and the
     # status line are drawn into it by the program.
     x0, y0, x1, y1 = STATUS_BOX
-    frame = Shape(SKIN_SIZE).rrect(x0, y0, x1, y1, 4)
+    frame = Shape(img).rrect(x0, y0, x1, y1, 4)
     paint(img, frame, (70, 104, 176))
-    inner = Shape(SKIN_SIZE).rrect(x0 + 1, y0 + 1, x1 - 1, y1 - 1, 3)
+    inner = Shape(img).rrect(x0 + 1, y0 + 1, x1 - 1, y1 - 1, 3)
     paint(img, inner, STATUS_COLOUR)
     d = ImageDraw.Draw(img)
-    d.line([(x0 + 3, y0), (x1 - 4, y0)], fill=(20, 34, 80))
-    d.rectangle([x0 + 1, y0 + 1, x1 - 2, y1 - 2], fill=STATUS_COLOUR)
+    fill_rect(d, x0 + 3, y0, x1 - 3, y0 + 1, (20, 34, 80))
+    fill_rect(d, x0 + 1, y0 + 1, x1 - 1, y1 - 1, STATUS_COLOUR)
     # the status box's label sits left of the status line's text
     text(img, (46, 193), "Status", font(9, True), (96, 140, 214), anchor="lm")
 
@@ -361,15 +462,15 @@ def render_skin(base, bitmaps):
     """The skin as shipped: the base with the resting looks drawn on it, so a
     disabled element that is not drawn leaves a sensible picture behind."""
     img = base.copy()
-    img.paste(bitmaps[LOGO_REST_ID], LOGO_POS)
-    img.paste(bitmaps[PROGRESS_FIRST], PROGRESS_POS)
+    img.paste(bitmaps[LOGO_REST_ID], (edge(LOGO_POS[0]), edge(LOGO_POS[1])))
+    img.paste(bitmaps[PROGRESS_FIRST], (edge(PROGRESS_POS[0]), edge(PROGRESS_POS[1])))
     for _, _, left, top, _, rest, _, _, _ in WIDE_BUTTONS:
-        img.paste(bitmaps[rest], (left, top))
+        img.paste(bitmaps[rest], (edge(left), edge(top)))
     for left, top, _ in CHECK_BOXES:
-        img.paste(bitmaps[CHECK_IDS["checked"]], (left, top))
+        img.paste(bitmaps[CHECK_IDS["checked"]], (edge(left), edge(top)))
     for _, left, top, _, states in SMALL_BUTTONS:
         masked_draw(img, bitmaps[states["rest"][0]], bitmaps[states["rest"][1]], left, top)
-    img.paste(bitmaps[ROUND_IDS["rest"]], ROUND_POS)
+    img.paste(bitmaps[ROUND_IDS["rest"]], (edge(ROUND_POS[0]), edge(ROUND_POS[1])))
     draw_check_labels(img)
     return img
 
@@ -386,8 +487,10 @@ def draw_check_labels(img):
 
 
 def masked_draw(target, image, mask, x, y):
-    """What the front end does: (screen AND mask) OR image, at image size."""
+    """What the front end does: (screen AND mask) OR image, at image size,
+    with (x, y) at 100 percent."""
     w, h = image.size
+    x, y = edge(x), edge(y)
     box = (x, y, x + w, y + h)
     target.paste(_and_or(target.crop(box), mask, image), box)
 
@@ -407,29 +510,28 @@ def _and_or(dst, mask, img):
 def draw_emblem(img, ox, oy, glow):
     """A faceted hexagon with a chip mark; glow 0..1 lightens it."""
     import math
-    w, h = img.size
     cx, cy, r = ox + 11.5, oy + 12.5, 11.5
     hexa = [(cx + r * math.cos(math.radians(a)), cy + r * math.sin(math.radians(a)))
             for a in range(-90, 270, 60)]
-    paint(img, Shape((w, h)).poly([(x, y + 1) for x, y in hexa]), SHADOW, 0.6)
-    grad = vgradient(w, h, lerp((90, 200, 255), (200, 240, 255), glow),
+    paint(img, Shape(img).poly([(x, y + 1) for x, y in hexa]), SHADOW, 0.6)
+    grad = vgradient(*img.size, lerp((90, 200, 255), (200, 240, 255), glow),
                      lerp((20, 90, 210), (70, 150, 255), glow), oy, oy + 24)
-    paint(img, Shape((w, h)).poly(hexa), grad)
+    paint(img, Shape(img).poly(hexa), grad)
     # upper facet highlight
     top = [hexa[5], hexa[0], hexa[1], (cx, cy)]
-    paint(img, Shape((w, h)).poly(top), (255, 255, 255), 0.18 + 0.2 * glow)
+    paint(img, Shape(img).poly(top), (255, 255, 255), 0.18 + 0.2 * glow)
     # chip: a dark square with pins
-    s = Shape((w, h))
+    s = Shape(img)
     s.rrect(cx - 4.5, cy - 4.5, cx + 4.5, cy + 4.5, 1.5)
     paint(img, s, (10, 30, 80))
-    pins = Shape((w, h))
+    pins = Shape(img)
     for k in (-3, 0, 3):
         pins.rrect(cx + k - 0.75, cy - 7, cx + k + 0.75, cy - 4.5, 0.3)
         pins.rrect(cx + k - 0.75, cy + 4.5, cx + k + 0.75, cy + 7, 0.3)
         pins.rrect(cx - 7, cy + k - 0.75, cx - 4.5, cy + k + 0.75, 0.3)
         pins.rrect(cx + 4.5, cy + k - 0.75, cx + 7, cy + k + 0.75, 0.3)
     paint(img, pins, (10, 30, 80))
-    core = Shape((w, h)).rrect(cx - 2, cy - 2, cx + 2, cy + 2, 0.8)
+    core = Shape(img).rrect(cx - 2, cy - 2, cx + 2, cy + 2, 0.8)
     paint(img, core, lerp((120, 220, 255), (255, 255, 255), glow))
 
 
@@ -440,25 +542,27 @@ def logo_frame(base, shine):
     from PIL import ImageChops
     x, y = LOGO_POS
     w, h = LOGO_SIZE
-    img = base.crop((x, y, x + w, y + h))
+    img = crop(base, x, y, w, h)
     glow = 0.0 if shine is None else max(0.0, 1.0 - abs(shine - 12) / 24.0)
     draw_emblem(img, 0, 1, glow)
     f = font(13, True)
-    word = Image.new("L", (w, h), 0)
-    ImageDraw.Draw(word).text((28, 12), "NORVANE", font=f, fill=255, anchor="lm")
-    shadow = Image.new("L", (w, h), 0)
-    ImageDraw.Draw(shadow).text((28, 13), "NORVANE", font=f, fill=200, anchor="lm")
+    word = Image.new("L", img.size, 0)
+    ImageDraw.Draw(word).text(point(28, 12), "NORVANE", font=f, fill=255, anchor="lm")
+    shadow = Image.new("L", img.size, 0)
+    ImageDraw.Draw(shadow).text(point(28, 13), "NORVANE", font=f, fill=200, anchor="lm")
     img.paste(SHADOW, (0, 0), shadow)
-    img.paste(vgradient(w, h, (246, 250, 255), (170, 200, 240), 5, 19), (0, 0), word)
+    img.paste(vgradient(*img.size, (246, 250, 255), (170, 200, 240), 5, 19), (0, 0), word)
     if shine is not None:
-        band = Image.new("L", (w, h), 0)
+        band = Image.new("L", img.size, 0)
         bp = band.load()
-        for yy in range(h):
-            for xx in range(w):
+        unit = length(1)
+        for py in range(img.size[1]):
+            for px in range(img.size[0]):
+                xx, yy = px / unit, py / unit
                 dist = abs(xx - (shine + 0.45 * (13 - yy)))
-                bp[xx, yy] = int(255 * max(0.0, 1.0 - dist / 8.0) ** 1.5)
+                bp[px, py] = int(255 * max(0.0, 1.0 - dist / 8.0) ** 1.5)
         img.paste((130, 230, 255), (0, 0), ImageChops.multiply(band, word))
-    ImageDraw.Draw(img).text((29, 22), "BIOS TOOLS", font=font(7), fill=(110, 150, 210),
+    ImageDraw.Draw(img).text(point(29, 22), "BIOS TOOLS", font=font(7), fill=(110, 150, 210),
                              anchor="lm")
     return img
 
@@ -477,8 +581,7 @@ WIDE_STYLE = {
 
 def draw_icon(img, kind, ox, oy, colour):
     """A 16 x 16 line icon at (ox, oy)."""
-    w, h = img.size
-    s = Shape((w, h))
+    s = Shape(img)
     if kind == "server":
         # cloud with an arrow down
         s.circle(ox + 5.5, oy + 8.0, 3.5)
@@ -486,7 +589,7 @@ def draw_icon(img, kind, ox, oy, colour):
         s.circle(ox + 12.5, oy + 8.5, 3.0)
         s.rrect(ox + 2.0, oy + 8.0, ox + 15.5, oy + 11.5, 1.7)
         paint(img, s, colour)
-        a = Shape((w, h))
+        a = Shape(img)
         a.line([(ox + 9, oy + 6.5), (ox + 9, oy + 12)], 1.6)
         a.poly([(ox + 6.2, oy + 11), (ox + 11.8, oy + 11), (ox + 9, oy + 14.6)])
         return ("arrow", a)
@@ -495,8 +598,8 @@ def draw_icon(img, kind, ox, oy, colour):
         s.poly([(ox + 3, oy + 1), (ox + 10, oy + 1), (ox + 14, oy + 5),
                 (ox + 14, oy + 15), (ox + 3, oy + 15)])
         paint(img, s, colour)
-        fold = Shape((w, h)).poly([(ox + 10, oy + 1), (ox + 14, oy + 5), (ox + 10, oy + 5)])
-        a = Shape((w, h))
+        fold = Shape(img).poly([(ox + 10, oy + 1), (ox + 14, oy + 5), (ox + 10, oy + 5)])
+        a = Shape(img)
         a.line([(ox + 8.5, oy + 13), (ox + 8.5, oy + 8)], 1.6)
         a.poly([(ox + 5.6, oy + 9), (ox + 11.4, oy + 9), (ox + 8.5, oy + 5.2)])
         return ("fold", fold, a)
@@ -510,7 +613,7 @@ def draw_icon(img, kind, ox, oy, colour):
     if kind == "about":
         s.circle(ox + 8, oy + 8, 7.2)
         paint(img, s, colour)
-        i = Shape((w, h))
+        i = Shape(img)
         i.circle(ox + 8, oy + 4.6, 1.25)
         i.rrect(ox + 6.9, oy + 6.8, ox + 9.1, oy + 12.6, 0.6)
         return ("hole", i)
@@ -519,26 +622,26 @@ def draw_icon(img, kind, ox, oy, colour):
 
 def wide_button(base, caption, icon, left, top, width, state):
     x, y = left, top
-    img = base.crop((x, y, x + width, y + WIDE_HEIGHT))
-    w, h = img.size
+    img = crop(base, x, y, width, WIDE_HEIGHT)
+    w, h = width, WIDE_HEIGHT
     gtop, gbot, border, ink, icol = WIDE_STYLE[state]
     # soft outer shadow, border, then the body
-    paint(img, Shape((w, h)).rrect(0, 1, w, h, 6), SHADOW, 0.45)
-    paint(img, Shape((w, h)).rrect(0, 0, w, h - 1, 6), border)
-    body = vgradient(w, h, gtop, gbot, 1, h - 3)
-    paint(img, Shape((w, h)).rrect(1, 1, w - 1, h - 2, 5), body)
+    paint(img, Shape(img).rrect(0, 1, w, h, 6), SHADOW, 0.45)
+    paint(img, Shape(img).rrect(0, 0, w, h - 1, 6), border)
+    body = vgradient(*img.size, gtop, gbot, 1, h - 3)
+    paint(img, Shape(img).rrect(1, 1, w - 1, h - 2, 5), body)
     if state != "pressed":
         # glossy upper half
-        paint(img, Shape((w, h)).rrect(1, 1, w - 1, 11, 5), (255, 255, 255),
+        paint(img, Shape(img).rrect(1, 1, w - 1, 11, 5), (255, 255, 255),
               0.10 if state != "disabled" else 0.04)
-        paint(img, Shape((w, h)).rrect(4, 1, w - 4, 2, 0), (255, 255, 255),
+        paint(img, Shape(img).rrect(4, 1, w - 4, 2, 0), (255, 255, 255),
               0.22 if state != "disabled" else 0.06)
     else:
-        paint(img, Shape((w, h)).rrect(1, 1, w - 1, 4, 4), (0, 0, 0), 0.25)
+        paint(img, Shape(img).rrect(1, 1, w - 1, 4, 4), (0, 0, 0), 0.25)
     dy = 1 if state == "pressed" else 0
     if state == "hover":
         # a light left accent bar
-        paint(img, Shape((w, h)).rrect(3, 5, 5, h - 6, 1), (200, 240, 255), 0.9)
+        paint(img, Shape(img).rrect(3, 5, 5, h - 6, 1), (200, 240, 255), 0.9)
     extra = draw_icon(img, icon, 9, 3 + dy, icol)
     if extra:
         # cut-outs and inner marks of the icon, drawn in the button's colour
@@ -561,24 +664,24 @@ def wide_button(base, caption, icon, left, top, width, state):
 
 def check_box(base, checked, hover):
     left, top, _ = CHECK_BOXES[0]
-    img = base.crop((left, top, left + CHECK_SIZE, top + CHECK_SIZE))
-    w, h = img.size
+    img = crop(base, left, top, CHECK_SIZE, CHECK_SIZE)
+    w, h = CHECK_SIZE, CHECK_SIZE
     if hover:
-        paint(img, Shape((w, h)).rrect(0, 0, w, h, 7), ACCENT, 0.28)
-    paint(img, Shape((w, h)).rrect(3, 4, 21, 22, 5), SHADOW, 0.6)
+        paint(img, Shape(img).rrect(0, 0, w, h, 7), ACCENT, 0.28)
+    paint(img, Shape(img).rrect(3, 4, 21, 22, 5), SHADOW, 0.6)
     border = (150, 214, 255) if hover else (100, 136, 200)
-    paint(img, Shape((w, h)).rrect(3, 3, 21, 21, 5), border)
+    paint(img, Shape(img).rrect(3, 3, 21, 21, 5), border)
     if checked:
-        fill = vgradient(w, h, (80, 186, 255) if hover else (60, 164, 250),
+        fill = vgradient(*img.size, (80, 186, 255) if hover else (60, 164, 250),
                          (20, 96, 214) if hover else (16, 80, 190), 4, 20)
     else:
-        fill = vgradient(w, h, (16, 26, 56) if not hover else (26, 42, 84),
+        fill = vgradient(*img.size, (16, 26, 56) if not hover else (26, 42, 84),
                          (30, 44, 84) if not hover else (40, 60, 110), 4, 20)
-    paint(img, Shape((w, h)).rrect(4, 4, 20, 20, 4), fill)
-    paint(img, Shape((w, h)).rrect(4, 4, 20, 11, 4), (255, 255, 255), 0.10)
+    paint(img, Shape(img).rrect(4, 4, 20, 20, 4), fill)
+    paint(img, Shape(img).rrect(4, 4, 20, 11, 4), (255, 255, 255), 0.10)
     if checked:
-        tick = Shape((w, h)).line([(7.5, 12.5), (10.5, 15.5), (16.5, 8.5)], 2.3)
-        paint(img, Shape((w, h)).line([(7.5, 13.3), (10.5, 16.3), (16.5, 9.3)], 2.3),
+        tick = Shape(img).line([(7.5, 12.5), (10.5, 15.5), (16.5, 8.5)], 2.3)
+        paint(img, Shape(img).line([(7.5, 13.3), (10.5, 16.3), (16.5, 9.3)], 2.3),
               (0, 30, 90), 0.5)
         paint(img, tick, (255, 255, 255))
     return img
@@ -614,7 +717,7 @@ def small_button(base, glyph, left, top, width, state):
     anti-aliased against the skin lying under this button."""
     Image = _pil()[0]
     w, h = width, SMALL_HEIGHT
-    under = base.crop((left, top, left + w, top + h))
+    under = crop(base, left, top, w, h)
     style = SMALL_STYLE[state]
     if glyph == "exit" and state == "hover":
         style = EXIT_HOVER
@@ -623,22 +726,22 @@ def small_button(base, glyph, left, top, width, state):
     gtop, gbot, border, ink = style
     cx, cy, r = w / 2.0, h / 2.0, 11.0
     img = under.copy()
-    silhouette = Shape((w, h)).circle(cx, cy + 0.5, r + 0.5)
-    paint(img, Shape((w, h)).circle(cx, cy + 1.0, r), SHADOW, 0.7)
-    paint(img, Shape((w, h)).circle(cx, cy, r), border)
-    paint(img, Shape((w, h)).circle(cx, cy, r - 1), vgradient(w, h, gtop, gbot, 3, 24))
+    silhouette = Shape(img).circle(cx, cy + 0.5, r + 0.5)
+    paint(img, Shape(img).circle(cx, cy + 1.0, r), SHADOW, 0.7)
+    paint(img, Shape(img).circle(cx, cy, r), border)
+    paint(img, Shape(img).circle(cx, cy, r - 1), vgradient(*img.size, gtop, gbot, 3, 24))
     if state != "pressed":
-        paint(img, Shape((w, h)).ellipse(cx - 7.5, cy - 9.5, cx + 7.5, cy - 0.5), (255, 255, 255), 0.16)
+        paint(img, Shape(img).ellipse(cx - 7.5, cy - 9.5, cx + 7.5, cy - 0.5), (255, 255, 255), 0.16)
     dy = 1 if state == "pressed" else 0
-    g = Shape((w, h))
+    g = Shape(img)
     small_glyph(g, glyph, cx, cy + dy)
-    gs = Shape((w, h))
+    gs = Shape(img)
     small_glyph(gs, glyph, cx, cy + dy + 1)
     paint(img, gs, SHADOW, 0.5)
     paint(img, g, ink)
     cover = silhouette.mask().point(lambda v: 255 if v > 0 else 0)
     mask = Image.eval(cover, lambda v: 255 - v)          # white: skin shows
-    black = Image.new("RGB", (w, h), (0, 0, 0))
+    black = Image.new("RGB", img.size, (0, 0, 0))
     image = Image.composite(img, black, cover)            # black outside
     return image, mask.convert("RGB")
 
@@ -646,39 +749,40 @@ def small_button(base, glyph, left, top, width, state):
 def round_button(base, state):
     x, y = ROUND_POS
     w, h = ROUND_SIZE
-    img = base.crop((x, y, x + w, y + h))
+    img = crop(base, x, y, w, h)
     cx, cy, r = 20.0, 19.0, 17.0
     if state == "hover":
-        paint(img, Shape((w, h)).circle(cx, cy, r + 2.5), ACCENT, 0.35)
-    paint(img, Shape((w, h)).circle(cx, cy + 1.2, r), SHADOW, 0.7)
+        paint(img, Shape(img).circle(cx, cy, r + 2.5), ACCENT, 0.35)
+    paint(img, Shape(img).circle(cx, cy + 1.2, r), SHADOW, 0.7)
     ring = {"rest": (96, 140, 206), "hover": (170, 228, 255), "pressed": (90, 150, 220)}[state]
-    paint(img, Shape((w, h)).circle(cx, cy, r), ring)
+    paint(img, Shape(img).circle(cx, cy, r), ring)
     top, bot = {"rest": ((50, 120, 210), (18, 52, 130)),
                 "hover": ((80, 180, 255), (24, 90, 200)),
                 "pressed": ((16, 44, 110), (40, 100, 190))}[state]
-    paint(img, Shape((w, h)).circle(cx, cy, r - 1.2), vgradient(w, h, top, bot, 3, 36))
+    paint(img, Shape(img).circle(cx, cy, r - 1.2), vgradient(*img.size, top, bot, 3, 36))
     if state != "pressed":
-        paint(img, Shape((w, h)).ellipse(cx - 11.5, cy - 15.5, cx + 11.5, cy - 2), (255, 255, 255), 0.18)
+        paint(img, Shape(img).ellipse(cx - 11.5, cy - 15.5, cx + 11.5, cy - 2), (255, 255, 255), 0.18)
     dy = 1.0 if state == "pressed" else 0.0
     ink = (255, 255, 255) if state == "hover" else (220, 236, 255)
     # globe: outline, meridian, equator
     gcx, gcy, gr = cx, cy + dy, 8.5
-    gs = Shape((w, h))
+    gs = Shape(img)
     gs.arc(gcx, gcy, gr, 0, 360, 1.6)
-    gs.d.ellipse([(gcx - 3.8) * SS, (gcy - gr) * SS, (gcx + 3.8) * SS, (gcy + gr) * SS],
-                 outline=255, width=int(1.4 * SS))
+    u = gs.unit
+    gs.d.ellipse([(gcx - 3.8) * u, (gcy - gr) * u, (gcx + 3.8) * u, (gcy + gr) * u],
+                 outline=255, width=int(1.4 * u))
     gs.line([(gcx - gr + 0.5, gcy), (gcx + gr - 0.5, gcy)], 1.3, caps=False)
     gs.line([(gcx - gr + 2, gcy - 4.3), (gcx + gr - 2, gcy - 4.3)], 1.1, caps=False)
     gs.line([(gcx - gr + 2, gcy + 4.3), (gcx + gr - 2, gcy + 4.3)], 1.1, caps=False)
-    sh = Shape((w, h))
-    sh.big.paste(gs.big, (0, SS))
+    sh = Shape(img)
+    sh.big.paste(gs.big, (0, int(round(sh.unit))))
     paint(img, sh, SHADOW, 0.45)
     paint(img, gs, ink, 0.95)
     # update badge: a small arrow in a bright disc at the lower right
     bx, by = cx + 8.5, cy + 8.0 + dy
-    paint(img, Shape((w, h)).circle(bx, by, 5.2), (10, 30, 80))
-    paint(img, Shape((w, h)).circle(bx, by, 4.5), (80, 230, 160) if state != "pressed" else (50, 190, 130))
-    a = Shape((w, h))
+    paint(img, Shape(img).circle(bx, by, 5.2), (10, 30, 80))
+    paint(img, Shape(img).circle(bx, by, 4.5), (80, 230, 160) if state != "pressed" else (50, 190, 130))
+    a = Shape(img)
     a.line([(bx, by - 2.5), (bx, by + 1)], 1.4)
     a.poly([(bx - 2.6, by + 0.2), (bx + 2.6, by + 0.2), (bx, by + 3.0)])
     paint(img, a, (8, 50, 30))
@@ -691,19 +795,19 @@ def round_button(base, state):
 def progress_frame(base, k):
     x, y = PROGRESS_POS
     w, h = PROGRESS_SIZE
-    img = base.crop((x, y, x + w, y + h))
-    paint(img, Shape((w, h)).rrect(0, 0, w, h, 3), (60, 96, 170))
-    paint(img, Shape((w, h)).rrect(1, 1, w - 1, h - 1, 2), (0, 8, 42))
-    lit_grad = hgradient(w, h, (40, 150, 255), (60, 236, 200))
-    hi = hgradient(w, h, (170, 225, 255), (190, 255, 235))
+    img = crop(base, x, y, w, h)
+    paint(img, Shape(img).rrect(0, 0, w, h, 3), (60, 96, 170))
+    paint(img, Shape(img).rrect(1, 1, w - 1, h - 1, 2), (0, 8, 42))
+    lit_grad = hgradient(*img.size, (40, 150, 255), (60, 236, 200))
+    hi = hgradient(*img.size, (170, 225, 255), (190, 255, 235))
     for i in range(PROGRESS_STEPS):
         sx = SEG_X0 + SEG_PITCH * i
         if i < k:
-            seg = Shape((w, h)).rrect(sx, SEG_Y0, sx + SEG_W, SEG_Y1, 1)
+            seg = Shape(img).rrect(sx, SEG_Y0, sx + SEG_W, SEG_Y1, 1)
             paint(img, seg, lit_grad)
-            paint(img, Shape((w, h)).rrect(sx, SEG_Y0, sx + SEG_W, SEG_Y0 + 1, 0), hi, 0.8)
+            paint(img, Shape(img).rrect(sx, SEG_Y0, sx + SEG_W, SEG_Y0 + 1, 0), hi, 0.8)
         else:
-            seg = Shape((w, h)).rrect(sx, SEG_Y0, sx + SEG_W, SEG_Y1, 1)
+            seg = Shape(img).rrect(sx, SEG_Y0, sx + SEG_W, SEG_Y1, 1)
             paint(img, seg, (16, 34, 84))
     return img
 
@@ -713,7 +817,13 @@ def progress_frame(base, k):
 
 def icon_image(n):
     """The program icon at n x n pixels, RGBA: a chip struck by a bolt. The
-    16-pixel size leaves the pins out, which would only blur there."""
+    16-pixel size leaves the pins out, which would only blur there. Its
+    coordinates are pixels already: the icon file holds every size."""
+    with drawing_scale(100):
+        return _icon_image(n)
+
+
+def _icon_image(n):
     Image = _pil()[0]
     img = Image.new("RGB", (n, n), (0, 0, 0))
     alpha = Image.new("L", (n, n), 0)
@@ -755,8 +865,14 @@ def write_icon(path):
 
 # --------------------------------------------------------------------------
 
-def render_all():
-    """Returns ({resource id: RGB picture}, skin base)."""
+def render_all(percent=100):
+    """Every picture of the set at percent, by its 100 percent resource id:
+    returns ({resource id: RGB picture}, skin base)."""
+    with drawing_scale(percent):
+        return _render_all()
+
+
+def _render_all():
     base = skin_base()
     bm = {}
     for k in range(PROGRESS_STEPS + 1):
@@ -788,19 +904,21 @@ def rc_path(path):
 def write_all(out_dir):
     out_dir = os.path.abspath(out_dir)
     os.makedirs(out_dir, exist_ok=True)
-    bitmaps, _ = render_all()
-    cat = catalogue()
-    assert sorted(bitmaps) == sorted(cat), "catalogue and drawings disagree"
-    for rid, img in bitmaps.items():
-        assert img.size == cat[rid][:2], (rid, img.size)
-        img.convert("RGB").save(os.path.join(out_dir, bmp_name(rid)), format="BMP")
     write_icon(os.path.join(out_dir, ICON_FILE))
     lines = ["// Kestrom bitmaps and icon, written by tools/artwork/make_artwork.py.",
              "// Generated at build time: edit the drawing code, not this file.",
              '%d ICON "%s"' % (ICON_ID, rc_path(os.path.join(out_dir, ICON_FILE)))]
-    for rid in bitmaps:
-        lines.append('%d BITMAP "%s"  // %s' % (rid, rc_path(os.path.join(out_dir, bmp_name(rid))),
-                                               cat[rid][2]))
+    for k, percent in enumerate(SCALES):
+        bitmaps, _ = render_all(percent)
+        cat = catalogue(percent)
+        step = SCALE_ID_STEP * k
+        assert sorted(r + step for r in bitmaps) == sorted(cat), "catalogue and drawings disagree"
+        for rid, img in bitmaps.items():
+            rid += step
+            assert img.size == cat[rid][:2], (rid, img.size, cat[rid])
+            path = os.path.join(out_dir, bmp_name(rid))
+            img.convert("RGB").save(path, format="BMP")
+            lines.append('%d BITMAP "%s"  // %s' % (rid, rc_path(path), cat[rid][2]))
     tmp = os.path.join(out_dir, RC_FILE + ".tmp")
     with open(tmp, "w", newline="\n") as f:
         f.write("\n".join(lines) + "\n")

@@ -4,6 +4,7 @@
 // folder (real small filesystems mounted by the small_disks fixture).
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <thread>
@@ -130,6 +131,8 @@ TEST_F(BiosSave, EachWayOfSavingEndsWithItsResultAndMessage) {
         {"the driver cannot read", {{"Fail", {{"W_Flash_Read", "1"}}}}, false, false, false, kSaveExReadFailed, false},
         {"the driver cannot read, existing file stays", {{"Fail", {{"W_Flash_Read", "1"}}}}, true, false, false,
          kSaveExReadFailed, false},
+        {"the driver reads half the part, says so and calls it a success", {{"Flash", {{"ShortReads", "count"}}}},
+         true, false, false, kSaveExReadFailed, false},
     };
     const std::string other = test_images::Pattern(1000, 99);
     for (const Case& c : cases) {
@@ -279,6 +282,34 @@ TEST_F(BiosSave, TargetPathsUpTo259CharactersAreSavedAndLongerOnesRefused) {
     EXPECT_EQ(boxes_.Texts(), std::vector<std::string>{kPathUnusable});
     EXPECT_EQ(SaveBIOS(1, ""), 0);
     EXPECT_EQ(SaveBiosEx(0, nullptr), kSaveExWriteFailed);
+}
+
+// A target whose last component is long, at the path limit: in a folder with
+// a short path (under the host's /tmp), its name takes 247 characters, close
+// to the 255 a file system allows a name. The temporary file the save writes
+// first must fit that folder too.
+TEST_F(BiosSave, ALongLastNameAtThePathLimitIsSavedEveryWay) {
+    std::string folder;
+    for (unsigned n = GetCurrentProcessId() & 0xFFF, tries = 0; tries < 0x1000 && folder.empty(); ++tries, ++n) {
+        char name[16];
+        snprintf(name, sizeof name, "Z:\\tmp\\v%x", n & 0xFFF);
+        if (CreateDirectoryA(name, nullptr)) folder = std::string(name) + "\\";
+    }
+    ASSERT_FALSE(folder.empty()) << "no folder of a short path could be made under Z:\\tmp";
+    const std::string path = folder + std::string(259 - folder.size() - 4, 'f') + ".bin";
+    ASSERT_EQ(path.size(), 259u);
+    ASSERT_GE(path.size() - folder.size(), 245u);
+    const std::wstring wide_path = L"\\\\?\\" + std::wstring(path.begin(), path.end());
+    for (Way way : {Way::kDialog, Way::kGivenPath, Way::kSilent}) {
+        SCOPED_TRACE(Name(way));
+        StartBoard(k512K, 1, "6A69VN01");
+        EXPECT_EQ(Save(way, path), Success(way));
+        EXPECT_EQ(ReadWideFile(wide_path), OldPart());
+        EXPECT_EQ(FolderNames(folder), std::vector<std::string>{path.substr(folder.size())})
+            << "no temporary file is left";
+        DeleteFileW(wide_path.c_str());
+    }
+    RemoveDirectoryA(folder.c_str());
 }
 
 // ------------------------------------------------------------ small disks

@@ -7,6 +7,8 @@
 #include <thread>
 #include <vector>
 
+#include "catalogue_signing.h"
+#include "catalogue_trust.h"
 #include "flow_fixture.h"
 #include "ftp_servers.h"
 #include "info_exports.h"
@@ -153,7 +155,7 @@ TEST_F(ServerUpdate, TheChosenModelIsDownloadedFromEitherServerSavedBesideTheEng
         EXPECT_TRUE(boxes_.Shown().empty());
         EXPECT_EQ(Engine.Busy.load(), 0);
         EXPECT_EQ(Engine.OwnProgress.load(), 0);
-        EXPECT_EQ(Commands(c.server, "RETR") - retrievals_before, 2u);
+        EXPECT_EQ(Commands(c.server, "RETR") - retrievals_before, 3u) << "catalogue, signature, image";
         EXPECT_GE(Commands(c.server, c.login), 1u);
         EXPECT_GE(Commands(c.server, "CWD //BIOS"), 1u);
         EXPECT_GE(Commands(c.server, "PORT"), 2u) << "active mode";
@@ -220,6 +222,133 @@ TEST_F(ServerUpdate, EveryRetrievalFailureEndsWithOneMessageAndNothingWritten) {
         EXPECT_EQ(Calls({"W_Flash_Write"}), std::vector<std::string>{});
         EXPECT_EQ(Engine.Busy.load(), 0);
         EXPECT_EQ(Engine.OwnProgress.load(), 0);
+    }
+}
+
+// The catalogue's signature and the image's digest: every case against the
+// site (pyftpdlib) and the mirror (vsftpd), signatures made by the signing
+// tool now.
+TEST_F(ServerUpdate, ASignedCatalogueIsUsedOnlyWhenItVerifiesAndEveryImageMustMatchItsDigest) {
+    using catalogue_signing::DigestLine;
+    using catalogue_signing::Sign;
+    std::string problem;
+    std::string digest0, digest7;
+    ASSERT_TRUE(DigestLine(image_, 0, temp_.path(), &digest0, &problem)) << problem;
+    ASSERT_TRUE(DigestLine(zero_sum_image_, 7, temp_.path(), &digest7, &problem)) << problem;
+    // A digest of an entry the catalogue does not have changes nothing.
+    const std::string signed_catalogue =
+        std::string(kCatalogue) + digest0 + digest7 + "SHA25640=" + std::string(64, 'a') + "\r\n";
+    std::string signature, foreign_signature;
+    ASSERT_TRUE(Sign(signed_catalogue, catalogue_signing::TestKey(), temp_.path(), &signature, &problem)) << problem;
+    const std::string foreign_key = catalogue_signing::MakeKey(temp_.path(), "foreign", &problem);
+    ASSERT_FALSE(foreign_key.empty()) << problem;
+    ASSERT_TRUE(Sign(signed_catalogue, foreign_key, temp_.path(), &foreign_signature, &problem)) << problem;
+    // Signed catalogues whose digest for entry 0 is no digest.
+    auto with_digest0 = [&](const std::string& value) {
+        std::string text = signed_catalogue;
+        text.replace(text.find(digest0), digest0.size(), "SHA2560=" + value + "\r\n");
+        return text;
+    };
+    const std::string short_digest = with_digest0(digest0.substr(8, 63));
+    const std::string nonhex_digest = with_digest0("g" + digest0.substr(9, 63));
+    std::string short_signature, nonhex_signature;
+    ASSERT_TRUE(Sign(short_digest, catalogue_signing::TestKey(), temp_.path(), &short_signature, &problem));
+    ASSERT_TRUE(Sign(nonhex_digest, catalogue_signing::TestKey(), temp_.path(), &nonhex_signature, &problem));
+    std::string tampered_catalogue = signed_catalogue;
+    tampered_catalogue[tampered_catalogue.find("F6")] = 'X';
+    // Images changed after signing: model 0 (no FC) one byte off, model 7
+    // (FC 1) two bytes off with its byte sum still 0.
+    std::string tampered0 = image_;
+    tampered0[0x2000] = char(tampered0[0x2000] ^ 0x01);
+    std::string tampered7 = zero_sum_image_;
+    tampered7[0x2000] = char(tampered7[0x2000] + 1);
+    tampered7[0x2001] = char(tampered7[0x2001] - 1);
+
+    const std::string previous = "[6A69VN01]\r\n0=left from an earlier update\r\n";
+    const std::string bad_signature = "The \"bios.ini\" file in \"127.0.0.21\" Zorvik server has a signature that "
+                                      "does not verify.\nThe server was not used. Nothing was written.";
+    const std::string unsigned_refused = "The \"bios.ini\" file in \"127.0.0.21\" Zorvik server is not signed, and "
+                                         "signed files are required.\nThe server was not used. Nothing was written.";
+    auto mismatch = [](const char* file, const char* host) {
+        return std::string("The file \"") + file + "\" from \"" + host +
+               "\" Zorvik server does not match the digest of its catalogue.\nNothing was saved or written.";
+    };
+    struct Case {
+        const char* name;
+        Site site;
+        std::string catalogue;
+        std::string signature;  // "<none>": no signature file
+        bool require_signed;
+        Model model;
+        std::string served;     // the image served for model
+        std::string message;    // "": written
+        bool catalogue_kept;    // the local bios.ini now holds catalogue (else the previous one)
+    };
+    const std::string none = "<none>";
+    const std::vector<Case> cases = {
+        {"signed and valid", kSite, signed_catalogue, signature, false, kGood, image_, "", true},
+        {"signed and valid, vsftpd", kMirror, signed_catalogue, signature, false, kGood, image_, "", true},
+        {"signed and valid, FC 1", kSite, signed_catalogue, signature, false, kCheckedSum, zero_sum_image_, "", true},
+        {"signed, policy on", kSite, signed_catalogue, signature, true, kGood, image_, "", true},
+        {"unsigned, policy off", kSite, kCatalogue, none, false, kGood, image_, "", true},
+        {"unsigned, policy on", kSite, kCatalogue, none, true, kGood, image_, unsigned_refused, false},
+        {"catalogue changed after signing", kSite, tampered_catalogue, signature, false, kGood, image_,
+         bad_signature, false},
+        {"signed by an unknown key", kSite, signed_catalogue, foreign_signature, false, kGood, image_,
+         bad_signature, false},
+        {"empty signature", kSite, signed_catalogue, "", false, kGood, image_, bad_signature, false},
+        {"odd-length signature", kSite, signed_catalogue, signature.substr(0, 63), false, kGood, image_,
+         bad_signature, false},
+        {"signature with a byte more", kSite, signed_catalogue, signature + "\n", false, kGood, image_,
+         bad_signature, false},
+        {"signature file over 4 KiB", kSite, signed_catalogue, std::string(4097, '\x5A'), false, kGood, image_,
+         bad_signature, false},
+        {"image changed after signing, no FC", kSite, signed_catalogue, signature, false, kGood, tampered0,
+         mismatch("6a69vn01.0", "127.0.0.21"), false},
+        {"image changed after signing, FC 1", kSite, signed_catalogue, signature, false, kCheckedSum, tampered7,
+         mismatch("6a69vn01.7", "127.0.0.21"), false},
+        {"digest one digit short", kSite, short_digest, short_signature, false, kGood, image_,
+         mismatch("6a69vn01.0", "127.0.0.21"), false},
+        {"digest with a non-hex digit", kSite, nonhex_digest, nonhex_signature, false, kGood, image_,
+         mismatch("6a69vn01.0", "127.0.0.21"), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const char* server = c.site == kMirror ? "mirror" : "site";
+        StartBoard(k1M, 1, "6A69VN01");
+        WriteFileBytes(temp_.File("config.ini"),
+                       std::string(kConfig) + (c.require_signed ? "[SECURITY]\r\nRequireSigned=1\r\n" : ""));
+        WriteFileBytes(temp_.File("bios.ini"), previous);
+        servers_.Serve(server, "bios.ini", c.catalogue);
+        if (c.signature != none) servers_.Serve(server, "bios.ini.sig", c.signature);
+        const std::string image_name = "6a69vn01." + std::to_string(c.model);
+        servers_.Serve(server, image_name, c.served);
+        Script(c.site, c.model);
+
+        EXPECT_EQ(Update(), c.message.empty() ? 1 : 0);
+        if (c.message.empty()) {
+            EXPECT_TRUE(boxes_.Shown().empty());
+            EXPECT_EQ(Part(), c.served);
+        } else {
+            ASSERT_EQ(boxes_.Shown().size(), 1u);
+            EXPECT_EQ(boxes_.Shown()[0].text, c.message);
+            EXPECT_EQ(boxes_.Shown()[0].caption, "ERROR");
+            EXPECT_EQ(Part(), OldPart());
+            EXPECT_EQ(Calls({"W_Flash_Write"}), std::vector<std::string>{});
+            EXPECT_EQ(GetFileAttributesA(temp_.File(image_name).c_str()), INVALID_FILE_ATTRIBUTES)
+                << "nothing saved";
+            const bool offered = c.message.find("digest") != std::string::npos;
+            EXPECT_EQ(dialogs_.DialogTemplates().size(), offered ? 2u : 1u) << "a refused catalogue is never offered";
+        }
+        EXPECT_EQ(ReadFileBytes(temp_.File("bios.ini")), c.catalogue_kept ? c.catalogue : previous);
+        EXPECT_EQ(Engine.Busy.load(), 0);
+        DeleteFileA(temp_.File(image_name).c_str());
+        // The next case lays its own files.
+        servers_.ClearBiosFolder(server);
+        for (int model : {kGood, kResetMidway, kShortFile, kStalls, kTooLong, kBadSum}) {
+            servers_.Serve(server, "6a69vn01." + std::to_string(model), image_);
+        }
+        servers_.Serve(server, "6a69vn01.7", zero_sum_image_);
     }
 }
 

@@ -18,6 +18,8 @@
 #include <thread>
 #include <vector>
 
+#include "catalogue_signing.h"
+#include "catalogue_trust.h"
 #include "flow_fixture.h"
 #include "ftp_servers.h"
 #include "info_exports.h"
@@ -340,6 +342,102 @@ TEST_F(UpdateManager, UpdateBiosByUpdateManagerAnswersEveryOutcomeWithItsCode) {
         EXPECT_EQ(CurrentServer(), c.server);
         ExpectQuiet();
     }
+}
+
+// ------------------------------------------------------------ signed catalogues
+
+// The check passes over a server whose catalogue has a signature no built-in
+// key verifies, as over one without a catalogue, and leaves the local copy as
+// it was; the update writes only the image the accepted catalogue's digest
+// pins. The test build asks the unattended exports for no signature.
+TEST_F(UpdateManager, TheCheckTakesNoCatalogueThatFailsItsSignatureAndTheUpdateOnlyThePinnedImage) {
+    using catalogue_signing::Sign;
+    std::string problem;
+    const std::string award = Bytes(AwardImage(k1M, kAwardPart));
+    std::string tampered = award;
+    tampered[0x3000] = char(tampered[0x3000] ^ 0x40);
+    std::string digest_line;
+    ASSERT_TRUE(catalogue_signing::DigestLine(award, 0, temp_.path(), &digest_line, &problem)) << problem;
+    const std::string digest = digest_line.substr(8, 64);
+    const std::string f6 = Sections("NAME=GA-6A69VN\r\n0=GA-6A69VN F6\r\n" + digest_line);
+    const std::string f7 = Sections("NAME=GA-6A69VN\r\n0=GA-6A69VN F7\r\n" + digest_line);
+    std::string f6_signature, f7_signature, foreign_signature;
+    ASSERT_TRUE(Sign(f6, catalogue_signing::TestKey(), temp_.path(), &f6_signature, &problem)) << problem;
+    ASSERT_TRUE(Sign(f7, catalogue_signing::TestKey(), temp_.path(), &f7_signature, &problem)) << problem;
+    const std::string foreign_key = catalogue_signing::MakeKey(temp_.path(), "foreign", &problem);
+    ASSERT_FALSE(foreign_key.empty()) << problem;
+    ASSERT_TRUE(Sign(f6, foreign_key, temp_.path(), &foreign_signature, &problem)) << problem;
+    std::string f6_changed = f6;
+    f6_changed[f6_changed.rfind("F6")] = 'G';
+
+    struct Offer {
+        std::string catalogue;  // "": none
+        std::string signature;  // "<none>": none
+    };
+    const std::string none = "<none>";
+    struct Case {
+        const char* name;
+        Offer builtin2, builtin3, builtin4;
+        int result;
+        const char* server;
+        int authenticated;
+        std::string catalogue;  // the local bios.ini afterwards ("" the previous one)
+    };
+    const std::vector<Case> cases = {
+        {"signed and valid", {f6, f6_signature}, {f7, f7_signature}, {}, 1, "127.0.0.12", 1, f6},
+        {"two signatures, the first changed after signing", {f6_changed, f6_signature}, {f7, f7_signature}, {}, 1,
+         "127.0.0.13", 1, f7},
+        {"an unknown key, then a malformed signature, then unsigned", {f6, foreign_signature},
+         {f7, f7_signature.substr(1)}, {f6, none}, 1, "127.0.0.14", 0, f6},
+        {"signature over 4 KiB, empty signature, nothing", {f6, std::string(5000, '\x01')}, {f7, ""}, {}, 0,
+         "127.0.0.99", 0, ""},
+    };
+    const std::string previous = Sections("NAME=Stale\r\n0=Stale F9\r\n");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        StartBoard(k1M, kBiosTypeAward, kAwardPart, {{"Bios", {{"SignOnMessage", kSignOnF5}}}});
+        const Offer* laid[] = {&c.builtin2, &c.builtin3, &c.builtin4};
+        for (size_t i = 0; i < kBuiltIn.size(); ++i) {
+            Lay(kBuiltIn[i], EmptyFolder());
+            if (!laid[i]->catalogue.empty()) servers_.Serve(kBuiltIn[i], "bios.ini", laid[i]->catalogue);
+            if (!laid[i]->catalogue.empty() && laid[i]->signature != none) {
+                servers_.Serve(kBuiltIn[i], "bios.ini.sig", laid[i]->signature);
+            }
+        }
+        WriteFileBytes(temp_.File("bios.ini"), previous);
+        SetCurrentServer("127.0.0.99");
+
+        EXPECT_EQ(BiosUpdateCheck(nullptr, 0), c.result);
+        EXPECT_EQ(CurrentServer(), c.server);
+        char pinned[65];
+        std::memset(pinned, '#', sizeof pinned);
+        EXPECT_EQ(BiosUpdateCheckAuthenticated(pinned, sizeof pinned), c.authenticated);
+        EXPECT_EQ(std::string(pinned), c.result == 1 ? digest : "");
+        EXPECT_EQ(ReadFileBytes(temp_.File("bios.ini")), c.catalogue.empty() ? previous : c.catalogue);
+        ExpectQuiet();
+    }
+    EXPECT_EQ(BiosUpdateCheckAuthenticated(nullptr, 0), 0);
+
+    // The update after a check of builtin3's signed catalogue.
+    for (const std::string* image : std::vector<const std::string*>{&tampered, &award}) {
+        SCOPED_TRACE(image == &award ? "the pinned image" : "an image changed after signing");
+        StartBoard(k1M, kBiosTypeAward, kAwardPart, {{"Bios", {{"SignOnMessage", kSignOnF5}}}});
+        Lay("builtin2", EmptyFolder());
+        Lay("builtin3", EmptyFolder());
+        servers_.Serve("builtin3", "bios.ini", f7);
+        servers_.Serve("builtin3", "bios.ini.sig", f7_signature);
+        servers_.Serve("builtin3", ImageName(kAwardPart), *image);
+        ASSERT_EQ(BiosUpdateCheck(nullptr, 0), 1);
+        ASSERT_EQ(BiosUpdateCheckAuthenticated(nullptr, 0), 1);
+        const bool pinned = image == &award;
+        EXPECT_EQ(UpdateBiosByUpdateManager(), pinned ? kUpdateWritten : kUpdateDigestMismatch);
+        const std::vector<std::string> writes = {kWrite1M, kCmosDefaults};
+        EXPECT_EQ(WritesAndDefaults(), pinned ? writes : std::vector<std::string>());
+        EXPECT_TRUE(SameBytes(Part(), pinned ? award : OldPart()));
+        ExpectQuiet();
+    }
+    // Later updates in this process are not held to this catalogue's digest.
+    RememberCheckedCatalogue(CheckedCatalogue{});
 }
 
 // ------------------------------------------------------------ download figures

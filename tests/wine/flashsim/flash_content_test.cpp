@@ -2,7 +2,9 @@
 // files, the DMI data pool, the dual-BIOS parts and the refusals.
 #include "flashsim_fixture.h"
 
+#include <algorithm>
 #include <functional>
+#include <memory>
 
 namespace {
 
@@ -228,6 +230,12 @@ TEST_F(FlashContentTest, SizeAdaptedWritesFillTheUpperHalfOrTakeTheImagesUpperHa
         {"double, key off", "0", 2 * kSize, false, 1, 0, untouched},
         {"exact", "1", kSize, false, 1, 1, whole},
         {"half", "1", kHalf, false, 1, 1, {{0, kHalf, Span::kOld, 0}, {kHalf, kSize, Span::kImage, 0}}},
+        {"half, the first half given", "top", kHalf, false, 1, 1,
+         {{0, kHalf, Span::kOld, 0}, {kHalf, kSize, Span::kImage, 0}}},
+        {"half, the second half of twice the length given", "upper", kHalf, false, 1, 1,
+         {{0, kHalf, Span::kOld, 0}, {kHalf, kSize, Span::kImage, kHalf}}},
+        {"half, twice the length given over the whole part", "whole", kHalf, false, 1, 1, whole},
+        {"double, whole", "whole", 2 * kSize, false, 1, 1, {{0, kSize, Span::kImage, kSize}}},
         {"double", "1", 2 * kSize, false, 1, 1, {{0, kSize, Span::kImage, kSize}}},
         {"half less one", "1", kHalf - 1, false, 1, 0, untouched},
         {"half and one", "1", kHalf + 1, false, 1, 0, untouched},
@@ -286,6 +294,78 @@ TEST_F(FlashContentTest, SizeAdaptedWritesFillTheUpperHalfOrTakeTheImagesUpperHa
             EXPECT_EQ(Main(), w.main ? Expected(c.want, oldMain, image) : oldMain);
             EXPECT_EQ(Backup(), w.backup ? Expected(c.want, oldBackup, image) : oldBackup);
         }
+    }
+}
+
+TEST_F(FlashContentTest, NothingIsTakenFromOrPutBeyondTheCallersAllocation) {
+    constexpr unsigned kHalf = kSize / 2;
+    struct Case {
+        const char* reading;
+        unsigned allocated;  // bytes of the caller's heap block
+        unsigned length;     // the length the write is given
+        int result;
+    };
+    const Case cases[] = {
+        {"top", kHalf, kHalf, 1},          {"upper", kHalf, kHalf, 0},   {"whole", kHalf, kHalf, 0},
+        {"upper", kSize, kHalf, 1},        {"whole", kSize, kHalf, 1},   {"0", kSize - 0x100, kSize, 0},
+        {"top", 2 * kSize - 0x100, 2 * kSize, 0},
+    };
+    const Bytes old = Pattern(kSize, 51);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.reading) + ", " + std::to_string(c.allocated) + " bytes allocated, length " +
+                     std::to_string(c.length));
+        UseBoard({{"Flash", {{"FlashSize", std::to_string(kSize)}, {"SizeAdaptedWrites", c.reading}}}});
+        SetFileBytes("flashsim.bin", old);
+        const std::unique_ptr<unsigned char[]> buffer(new unsigned char[c.allocated]);
+        std::fill(buffer.get(), buffer.get() + c.allocated, 0x5A);
+
+        const size_t earlier = JournalLines().size();
+
+        EXPECT_EQ(driver_.W_Flash_Write(buffer.get(), c.length, 1), c.result) << LastError();
+
+        const std::vector<std::string> journal = JournalLines();
+        const bool journalled = std::any_of(journal.begin() + earlier, journal.end(), [](const std::string& line) {
+            return line.rfind("W_Flash_Write outside its buffer: would read bytes 0 to ", 0) == 0;
+        });
+        EXPECT_EQ(journalled, c.result == 0);
+        if (c.result == 0) {
+            EXPECT_NE(LastError().find("outside its buffer"), std::string::npos) << LastError();
+            EXPECT_EQ(Main(), old);
+        }
+    }
+
+    // A read fills no more than the buffer it is given holds, whatever the count claims.
+    UseBoard({{"Flash", {{"FlashSize", std::to_string(kSize)}}}});
+    const std::unique_ptr<unsigned char[]> half(new unsigned char[kHalf]);
+    unsigned count = kSize;
+    EXPECT_EQ(driver_.W_Flash_Read(half.get(), &count), 0);
+    EXPECT_EQ(count, kSize);
+    EXPECT_NE(LastError().find("W_Flash_Read: outside its buffer: would fill bytes 0 to 65536"), std::string::npos)
+        << LastError();
+}
+
+TEST_F(FlashContentTest, AShortReadDeliversHalfThePartAndCallsItASuccess) {
+    struct Case {
+        const char* kind;
+        unsigned count;  // what the read reports
+        bool zeroTail;   // the rest of the buffer is zeros; else untouched
+    };
+    const Case cases[] = {{"0", kSize, false}, {"count", kSize / 2, false}, {"zeros", kSize, true}};
+    const Bytes part = Pattern(kSize, 61);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.kind);
+        UseBoard({{"Flash", {{"FlashSize", std::to_string(kSize)}, {"ShortReads", c.kind}}}});
+        SetFileBytes("flashsim.bin", part);
+        Bytes buffer(kSize + 1, 0xEE);
+        unsigned count = kSize + 1;
+        ASSERT_EQ(driver_.W_Flash_Read(buffer.data(), &count), 1) << LastError();
+        EXPECT_EQ(count, c.count);
+        Bytes want(part.begin(), part.end());
+        if (std::string(c.kind) != "0") {
+            std::fill(want.begin() + kSize / 2, want.end(), c.zeroTail ? 0x00 : 0xEE);
+        }
+        want.push_back(0xEE);
+        EXPECT_EQ(buffer, want);
     }
 }
 

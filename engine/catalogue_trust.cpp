@@ -1,0 +1,195 @@
+#include "catalogue_trust.h"
+
+#include <windows.h>
+#include <bcrypt.h>
+
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+#include "catalogue.h"
+#include "catalogue_keys.h"
+#include "ftp_retrieval.h"
+#include "profile_file.h"
+#include "server_config.h"
+
+namespace {
+
+bool Succeeded(NTSTATUS status) { return status >= 0; }
+
+class Algorithm {
+public:
+    explicit Algorithm(const wchar_t* name) {
+        if (!Succeeded(BCryptOpenAlgorithmProvider(&handle_, name, nullptr, 0))) handle_ = nullptr;
+    }
+    ~Algorithm() {
+        if (handle_ != nullptr) BCryptCloseAlgorithmProvider(handle_, 0);
+    }
+    Algorithm(const Algorithm&) = delete;
+    Algorithm& operator=(const Algorithm&) = delete;
+    BCRYPT_ALG_HANDLE get() const { return handle_; }
+
+private:
+    BCRYPT_ALG_HANDLE handle_ = nullptr;
+};
+
+// Whether one of the built-in keys verifies signature (r||s) over the
+// catalogue's SHA-256.
+bool VerifiedByBuiltInKey(const vossel::Digest& hash, const std::vector<uint8_t>& signature) {
+    Algorithm ecdsa(BCRYPT_ECDSA_P256_ALGORITHM);
+    if (ecdsa.get() == nullptr) return false;
+    for (size_t k = 0; k < kCatalogueKeyCount; ++k) {
+        uint8_t blob[sizeof(BCRYPT_ECCKEY_BLOB) + 64];
+        BCRYPT_ECCKEY_BLOB header{BCRYPT_ECDSA_PUBLIC_P256_MAGIC, 32};
+        std::memcpy(blob, &header, sizeof header);
+        std::memcpy(blob + sizeof header, kCatalogueKeys[k], 64);
+        BCRYPT_KEY_HANDLE key = nullptr;
+        if (!Succeeded(BCryptImportKeyPair(ecdsa.get(), nullptr, BCRYPT_ECCPUBLIC_BLOB, &key, blob, sizeof blob, 0))) {
+            continue;
+        }
+        const NTSTATUS status =
+            BCryptVerifySignature(key, nullptr, const_cast<uint8_t*>(hash.data()), ULONG(hash.size()),
+                                  const_cast<uint8_t*>(signature.data()), ULONG(signature.size()), 0);
+        BCryptDestroyKey(key);
+        if (Succeeded(status)) return true;
+    }
+    return false;
+}
+
+// A whole server file of at most capacity bytes. present: the server gave
+// it; complete: it was read to its end (false when it broke off or is longer).
+struct ServerFile {
+    bool present = false;
+    bool complete = false;
+    std::vector<uint8_t> bytes;
+};
+
+ServerFile ReadServerFile(CFtpConnection& connection, const char* name, size_t capacity) {
+    ServerFile result;
+    std::unique_ptr<CInternetFile> file = connection.OpenFile(name, GENERIC_READ, FTP_TRANSFER_TYPE_BINARY);
+    if (!file) return result;
+    result.present = true;
+    result.bytes.resize(capacity);
+    uint32_t total = 0;
+    const DownloadResult read = DownloadImage(*file, result.bytes.data(), capacity, &total, [](uint32_t) {});
+    file->Close();
+    result.bytes.resize(total);
+    result.complete = read == DownloadResult::kComplete;
+    return result;
+}
+
+bool WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                    nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    const BOOL ok = bytes.empty() || WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    return ok && written == bytes.size();
+}
+
+// The whole of a local file of at most kMaxCatalogueSize bytes; false when
+// there is none (or it cannot be read).
+bool ReadLocalFile(const std::string& path, std::vector<uint8_t>* bytes) {
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    LARGE_INTEGER size{};
+    bool ok = GetFileSizeEx(file, &size) && uint64_t(size.QuadPart) <= vossel::kMaxCatalogueSize;
+    if (ok) {
+        bytes->resize(size_t(size.QuadPart));
+        DWORD read = 0;
+        ok = bytes->empty() || (ReadFile(file, bytes->data(), DWORD(bytes->size()), &read, nullptr) &&
+                                read == bytes->size());
+    }
+    CloseHandle(file);
+    return ok;
+}
+
+std::mutex checked_mutex;
+CheckedCatalogue checked_catalogue;
+
+}  // namespace
+
+// BCryptHash would do this in one call, but it needs Windows 10 and the
+// engine runs on Windows 7: the hash object's three calls, one pass.
+bool Sha256(const uint8_t* data, uint32_t length, vossel::Digest* digest) {
+    Algorithm sha256(BCRYPT_SHA256_ALGORITHM);
+    if (sha256.get() == nullptr) return false;
+    BCRYPT_HASH_HANDLE hash = nullptr;
+    if (!Succeeded(BCryptCreateHash(sha256.get(), &hash, nullptr, 0, nullptr, 0, 0))) return false;
+    const bool hashed =
+        (length == 0 || Succeeded(BCryptHashData(hash, const_cast<uint8_t*>(data), length, 0))) &&
+        Succeeded(BCryptFinishHash(hash, digest->data(), ULONG(digest->size()), 0));
+    BCryptDestroyHash(hash);
+    return hashed;
+}
+
+bool ImageMatchesPin(const vossel::PinnedDigest& pin, const uint8_t* image, uint32_t length) {
+    if (pin.kind == vossel::PinnedDigest::kNone) return true;
+    vossel::Digest actual{};
+    if (!Sha256(image, length, &actual)) return false;
+    return vossel::ImageDigestAccepted(pin, actual);
+}
+
+FetchedCatalogue FetchTrustedCatalogue(CFtpConnection& connection, bool requireSigned) {
+    FetchedCatalogue fetched;
+    const ServerFile catalogue = ReadServerFile(connection, vossel::kCatalogueFileName, vossel::kMaxCatalogueSize);
+    if (!catalogue.present || !catalogue.complete) return fetched;
+    // One byte past the limit tells an oversized signature file.
+    const ServerFile signature =
+        ReadServerFile(connection, vossel::kSignatureFileName, vossel::kMaxSignatureFileSize + 1);
+    const size_t signature_size = signature.complete ? signature.bytes.size() : vossel::kMaxSignatureFileSize + 1;
+    const vossel::SignatureShape shape = vossel::ClassifySignature(signature.present, signature_size);
+    bool verified = false;
+    if (shape == vossel::SignatureShape::kWellFormed && kCatalogueKeyCount > 0) {
+        vossel::Digest hash{};
+        verified = Sha256(catalogue.bytes.data(), uint32_t(catalogue.bytes.size()), &hash) &&
+                   VerifiedByBuiltInKey(hash, signature.bytes);
+    }
+    switch (vossel::JudgeCatalogue(shape, verified, kCatalogueKeyCount > 0, requireSigned)) {
+    case vossel::CatalogueVerdict::kRefusedSignature: fetched.outcome = CatalogueFetch::kRefusedSignature; return fetched;
+    case vossel::CatalogueVerdict::kRefusedUnsigned: fetched.outcome = CatalogueFetch::kRefusedUnsigned; return fetched;
+    case vossel::CatalogueVerdict::kAuthenticated: fetched.authenticated = true; break;
+    case vossel::CatalogueVerdict::kUnsigned: break;
+    }
+    const std::string local = EngineFolderFile(vossel::kCatalogueFileName);
+    fetched.replaced = ReadLocalFile(local, &fetched.previous);
+    if (!WriteWholeFile(local, catalogue.bytes)) return fetched;
+    fetched.outcome = CatalogueFetch::kAccepted;
+    return fetched;
+}
+
+void RestorePreviousCatalogue(const FetchedCatalogue& fetched) {
+    if (fetched.outcome != CatalogueFetch::kAccepted) return;
+    const std::string local = EngineFolderFile(vossel::kCatalogueFileName);
+    if (fetched.replaced) {
+        WriteWholeFile(local, fetched.previous);
+    } else {
+        DeleteFileA(local.c_str());
+    }
+}
+
+bool InteractiveRequiresSigned() {
+    const ProfileFile config(EngineFolderFile(vossel::kConfigFileName));
+    return vossel::LeadingDecimalInteger(config.Get(vossel::kSecuritySection, vossel::kRequireSignedKey)) == 1;
+}
+
+void RememberCheckedCatalogue(const CheckedCatalogue& checked) {
+    std::lock_guard<std::mutex> lock(checked_mutex);
+    checked_catalogue = checked;
+}
+
+CheckedCatalogue LastCheckedCatalogue() {
+    std::lock_guard<std::mutex> lock(checked_mutex);
+    return checked_catalogue;
+}
+
+int __cdecl BiosUpdateCheckAuthenticated(char* digest, unsigned digestSize) {
+    const CheckedCatalogue checked = LastCheckedCatalogue();
+    if (digest != nullptr && digestSize > vossel::kDigestHexLength) {
+        const std::string hex = vossel::PinnedDigestHex(checked.digest);
+        std::memcpy(digest, hex.c_str(), hex.size() + 1);
+    }
+    return checked.authenticated ? 1 : 0;
+}
