@@ -56,7 +56,7 @@ constexpr unsigned kDefaultRounds = 300;
 // The boards of the campaign, one per board mode and write plan.
 enum class Board { kAward, kEnlarged, kUpperHalf, kUefiDual, kUefiAwardImage };
 
-struct BoardSpec {
+struct CampaignBoard {
     Board board;
     const char* name;
     uint32_t part_size;
@@ -70,7 +70,7 @@ struct BoardSpec {
     bool dual;  // a write lands on both parts
 };
 
-const BoardSpec kBoards[] = {
+const CampaignBoard kBoards[] = {
     {Board::kAward, "award 1 MiB, mode 0", k1M, kBiosTypeAward, "6A69VN01", nullptr, {}, k1M, "6A69VN01", false,
      false},
     {Board::kEnlarged, "recognised 1 MiB part, 2 MiB image, mode 2", k1M, kBiosTypeAward, "3K41ZT01", nullptr,
@@ -147,12 +147,12 @@ enum class Export {
     kFlashPicked, kFlashGiven, kFlashMemory, kFlashBiosEx, kFlashBiosEx1, kUpdateManager, kSaveDialog, kSavePath,
     kSaveEx,
 };
-struct ExportSpec {
+struct CampaignExport {
     Export export_;
     const char* name;
     std::vector<Board> boards;
 };
-const ExportSpec kExports[] = {
+const CampaignExport kExports[] = {
     {Export::kFlashPicked, "FlashBIOS(1)",
      {Board::kAward, Board::kEnlarged, Board::kUpperHalf, Board::kUefiDual, Board::kUefiAwardImage}},
     {Export::kFlashGiven, "FlashBIOS(2)",
@@ -198,12 +198,12 @@ protected:
     }
 
     // The board file with the fault added, or without it.
-    std::string WriteBoard(const BoardSpec& spec, const Fault* fault, const char* name) {
-        BoardFile board = Keys(spec);
-        board["Flash"]["FlashSize"] = std::to_string(spec.part_size);
+    std::string WriteBoard(const CampaignBoard& board_case, const Fault* fault, const char* name) {
+        BoardFile board = Keys(board_case);
+        board["Flash"]["FlashSize"] = std::to_string(board_case.part_size);
         board["Flash"]["Content"] = temp_.File("flash.bin");
-        board["Bios"]["BiosType"] = std::to_string(spec.bios_type);
-        board["Bios"]["BiosPartNumber"] = spec.part_number;
+        board["Bios"]["BiosType"] = std::to_string(board_case.bios_type);
+        board["Bios"]["BiosPartNumber"] = board_case.part_number;
         board["Journal"]["Path"] = temp_.File("journal.log");
         if (fault != nullptr) {
             if (!fault->function.empty()) board["Fail"][fault->function] = "1";
@@ -218,8 +218,8 @@ protected:
     }
 
     // The board's keys, with the round's reading of a size-adapted write.
-    BoardFile Keys(const BoardSpec& spec) const {
-        BoardFile keys = spec.keys;
+    BoardFile Keys(const CampaignBoard& board_case) const {
+        BoardFile keys = board_case.keys;
         if (keys.count("Flash") != 0 && keys["Flash"].count("SizeAdaptedWrites") != 0) {
             keys["Flash"]["SizeAdaptedWrites"] = reading_;
         }
@@ -227,19 +227,19 @@ protected:
     }
 
     // One round; failures carry the round's description.
-    void Round(const ExportSpec& e, const BoardSpec& spec, const Fault& fault, std::mt19937& random) {
-        StartBoard(spec.part_size, spec.bios_type, spec.part_number, Keys(spec));
-        if (spec.series != nullptr) WritePnIni(spec.part_number, spec.series);
+    void Round(const CampaignExport& e, const CampaignBoard& board_case, const Fault& fault, std::mt19937& random) {
+        StartBoard(board_case.part_size, board_case.bios_type, board_case.part_number, Keys(board_case));
+        if (board_case.series != nullptr) WritePnIni(board_case.part_number, board_case.series);
         const int32_t mode = Engine.BoardMode;
-        const std::vector<uint8_t> image_bytes = spec.uefi_image ? UefiImage(spec.image_size, spec.image_part)
-                                                                 : AwardImage(spec.image_size, spec.image_part);
+        const std::vector<uint8_t> image_bytes = board_case.uefi_image ? UefiImage(board_case.image_size, board_case.image_part)
+                                                                 : AwardImage(board_case.image_size, board_case.image_part);
         const std::string image = Bytes(image_bytes);
         const std::string path = LayImage(image_bytes);
         const std::string target = temp_.File("saved.bin");
         const std::string previous_save = "an older save";
         WriteFileBytes(target, previous_save);
-        const std::string clean_board = WriteBoard(spec, nullptr, "clean.ini");
-        ASSERT_EQ(sim_.FlashSim_LoadBoard(WriteBoard(spec, &fault, "faulty.ini").c_str()), 1)
+        const std::string clean_board = WriteBoard(board_case, nullptr, "clean.ini");
+        ASSERT_EQ(sim_.FlashSim_LoadBoard(WriteBoard(board_case, &fault, "faulty.ini").c_str()), 1)
             << sim_.FlashSim_LastError();
         int write_kind = kWriteKindMain;
 
@@ -276,7 +276,7 @@ protected:
         case Export::kUpdateManager:
             for (const char* server : {"builtin2", "builtin3", "builtin4"}) servers_.ClearBiosFolder(server);
             {
-                std::string name = std::string(spec.image_part) + ".0";
+                std::string name = std::string(board_case.image_part) + ".0";
                 for (char& c : name) c = char(std::tolower(static_cast<unsigned char>(c)));
                 servers_.Serve("builtin3", name, image);
             }
@@ -316,22 +316,22 @@ protected:
             } else {
                 const bool main_written = !(e.export_ == Export::kFlashBiosEx1 && write_kind == kWriteKindBackup);
                 // The unattended update writes the part in force only.
-                bool backup_written = spec.dual && e.export_ != Export::kUpdateManager &&
+                bool backup_written = board_case.dual && e.export_ != Export::kUpdateManager &&
                                       (e.export_ != Export::kFlashBiosEx1 || write_kind != kWriteKindMain);
                 // An Award image on a UEFI board: a switch to the backup part
                 // that fails is told in its own message, and the update
                 // counts as done with the main part written.
                 const std::vector<std::string> texts = boxes_.Texts();
-                if (spec.board == Board::kUefiAwardImage &&
+                if (board_case.board == Board::kUefiAwardImage &&
                     std::find(texts.begin(), texts.end(), vossel::kMsgFlashBackupFailed.text) != texts.end()) {
                     backup_written = false;
                 }
                 std::string expected_main = image;
-                if (spec.image_size > spec.part_size) expected_main = image.substr(image.size() - spec.part_size);
-                if (spec.image_size < spec.part_size) {
-                    EXPECT_TRUE(part.substr(spec.part_size - spec.image_size) == image)
+                if (board_case.image_size > board_case.part_size) expected_main = image.substr(image.size() - board_case.part_size);
+                if (board_case.image_size < board_case.part_size) {
+                    EXPECT_TRUE(part.substr(board_case.part_size - board_case.image_size) == image)
                         << "the image in the part's upper half";
-                    const std::string lower = part.substr(0, spec.part_size - spec.image_size);
+                    const std::string lower = part.substr(0, board_case.part_size - board_case.image_size);
                     EXPECT_TRUE(lower == OldPart().substr(0, lower.size()) || lower == image)
                         << "the lower half as it was, or the image";
                 } else {
@@ -352,7 +352,7 @@ protected:
 
         EXPECT_EQ(Engine.Busy.load(), 0);
         EXPECT_EQ(Engine.BoardMode, mode);
-        EXPECT_EQ(Engine.CurrentFlash.FlashSize, spec.part_size);
+        EXPECT_EQ(Engine.CurrentFlash.FlashSize, board_case.part_size);
         EXPECT_FALSE(Engine.OperationRunning.load());
         EXPECT_TRUE(GuardFreeForAnotherThread());
 
@@ -378,18 +378,18 @@ TEST_F(FaultCampaign, EveryWriteAndSaveTellsTheTruthUnderDriverFailures) {
     std::mt19937 random(seed);
     std::printf("fault campaign: seed %u, %u rounds (VOSSEL_CAMPAIGN_SEED=%u replays it)\n", seed, rounds, seed);
     for (unsigned round = 0; round < rounds; ++round) {
-        const ExportSpec& e = kExports[std::uniform_int_distribution<size_t>(0, std::size(kExports) - 1)(random)];
+        const CampaignExport& e = kExports[std::uniform_int_distribution<size_t>(0, std::size(kExports) - 1)(random)];
         const Board board = e.boards[std::uniform_int_distribution<size_t>(0, e.boards.size() - 1)(random)];
-        const BoardSpec* spec = nullptr;
-        for (const BoardSpec& each : kBoards) {
-            if (each.board == board) spec = &each;
+        const CampaignBoard* board_case = nullptr;
+        for (const CampaignBoard& each : kBoards) {
+            if (each.board == board) board_case = &each;
         }
         const Fault fault = PickFault(random);
         reading_ = kSizeAdaptedReadings[std::uniform_int_distribution<size_t>(0, std::size(kSizeAdaptedReadings) - 1)(random)];
         // Every failure names the seed and the round that replay it.
         SCOPED_TRACE("seed " + std::to_string(seed) + ", round " + std::to_string(round) + ": " + e.name + " on " +
-                     spec->name + " (size-adapted writes: " + reading_ + "), " + fault.Describe());
-        Round(e, *spec, fault, random);
+                     board_case->name + " (size-adapted writes: " + reading_ + "), " + fault.Describe());
+        Round(e, *board_case, fault, random);
         if (HasFatalFailure()) break;
     }
 }
