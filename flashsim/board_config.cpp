@@ -261,6 +261,10 @@ constexpr KeyRule kKeyRules[] = {
      [](const char* v, const std::string&, BoardConfig& b, std::string& p) {
          return ReadUnsigned(v, 1, 600000, b.holdLimitMillis, p);
      }},
+    {"Fail", "AtStatus",
+     [](const char* v, const std::string&, BoardConfig& b, std::string& p) { return ReadUnsigned(v, 0, 255, b.failAtStatus, p); }},
+    {"Fail", "AtPercent",
+     [](const char* v, const std::string&, BoardConfig& b, std::string& p) { return ReadUnsigned(v, 0, 100, b.failAtPercent, p); }},
 };
 
 // Every key present in a section of the file, in file order.
@@ -313,7 +317,7 @@ std::string ApplyKey(const char* section, const std::string& key, const std::str
                 return where + " \"" + value + "\": " + problem;
             }
         }
-        return where + ": no driver function of that name";
+        // Otherwise one of the rules below (the failing progress figures).
     }
     for (const KeyRule& rule : kKeyRules) {
         if (_stricmp(rule.section, section) == 0 && _stricmp(rule.key, key.c_str()) == 0) {
@@ -323,7 +327,7 @@ std::string ApplyKey(const char* section, const std::string& key, const std::str
             return where + " \"" + value + "\": " + problem;
         }
     }
-    return where + ": unknown key";
+    return where + (_stricmp(section, "Fail") == 0 ? ": no driver function of that name" : ": unknown key");
 }
 
 // The backup part lies beside the main part unless the board file says

@@ -110,6 +110,11 @@ struct BoardConfig {
     uint32_t holdLimitMillis = 30000;
 
     std::array<bool, kDriverFunctionCount> fail{};
+    // A read or write that reaches these progress figures fails there: it
+    // returns 0 and the part keeps what the call had done until then (as a
+    // part that stops taking bytes half-way). Status 0: none.
+    uint32_t failAtStatus = 0;
+    uint32_t failAtPercent = 0;
 
     std::string journalPath;  // full path
 

@@ -217,6 +217,19 @@ bool PlaceImage(const BoardConfig& board, unsigned length, Placement& placement)
     return false;
 }
 
+// Reports the figures; false (with the reason in problem) when the board
+// file makes the operation fail on reaching them.
+bool Reach(const BoardConfig& board, int status, int percent, std::string& problem) {
+    Report(board, status, percent);
+    if (board.failAtStatus == 0 || board.failAtStatus != static_cast<uint32_t>(status) ||
+        board.failAtPercent != static_cast<uint32_t>(percent)) {
+        return true;
+    }
+    problem = "fails at status=" + std::to_string(status) + " percent=" + std::to_string(percent) +
+              " as the board's [Fail] section asks";
+    return false;
+}
+
 // Refuses, and journals, a call that would take bytes [0, reach) from pointer
 // beyond the allocation pointer lies in: what lies past a caller's buffer
 // must never reach the part, nor a read's bytes land there.
@@ -239,9 +252,10 @@ bool WithinAllocation(const Call& call, const void* pointer, uint64_t reach, con
 // slices: work(offset, length) handles one slice, offsets counted in the part,
 // and the percentage reports the slices done.
 template <class Work>
-bool RunPhase(const BoardConfig& board, ProgressStatusCode status, uint32_t begin, uint32_t size, Work work) {
+bool RunPhase(const BoardConfig& board, ProgressStatusCode status, uint32_t begin, uint32_t size, std::string& problem,
+              Work work) {
     const uint64_t millis = board.phaseMillis;
-    Report(board, status, 0);
+    if (!Reach(board, status, 0, problem)) return false;
     for (int step = 0; step < kPhaseSteps; ++step) {
         const uint32_t from = begin + static_cast<uint32_t>(uint64_t{size} * step / kPhaseSteps);
         const uint32_t to = begin + static_cast<uint32_t>(uint64_t{size} * (step + 1) / kPhaseSteps);
@@ -252,7 +266,7 @@ bool RunPhase(const BoardConfig& board, ProgressStatusCode status, uint32_t begi
         if (pause > 0) {
             Sleep(pause);
         }
-        Report(board, status, step + 1);
+        if (!Reach(board, status, step + 1, problem)) return false;
     }
     return true;
 }
@@ -274,7 +288,7 @@ bool ReadPart(const BoardConfig& board, int part, unsigned char* buffer, uint32_
         return false;
     }
     const uint32_t length = board.shortReads == ShortRead::kOff ? board.flashSize : board.flashSize / 2;
-    if (!RunPhase(board, kStatusReading, 0, length, [&](uint32_t offset, uint32_t slice) {
+    if (!RunPhase(board, kStatusReading, 0, length, problem, [&](uint32_t offset, uint32_t slice) {
             return file.ReadAt(offset, buffer + offset, slice, problem);
         })) {
         return false;
@@ -318,18 +332,18 @@ bool WritePart(const BoardConfig& board, int part, const unsigned char* image, c
     }
 
     const std::vector<uint8_t> erased(LargestSlice(placement.length), 0xFF);
-    if (!RunPhase(board, kStatusErasing, begin, placement.length, [&](uint32_t offset, uint32_t length) {
+    if (!RunPhase(board, kStatusErasing, begin, placement.length, problem, [&](uint32_t offset, uint32_t length) {
             return file.WriteAt(offset, erased.data(), length, problem);
         })) {
         return false;
     }
-    if (!RunPhase(board, kStatusWriting, begin, placement.length, [&](uint32_t offset, uint32_t length) {
+    if (!RunPhase(board, kStatusWriting, begin, placement.length, problem, [&](uint32_t offset, uint32_t length) {
             return file.WriteAt(offset, content.data() + (offset - begin), length, problem);
         })) {
         return false;
     }
     std::vector<uint8_t> readBack(LargestSlice(placement.length));
-    const bool verified = RunPhase(board, kStatusVerifying, begin, placement.length, [&](uint32_t offset, uint32_t length) {
+    const bool verified = RunPhase(board, kStatusVerifying, begin, placement.length, problem, [&](uint32_t offset, uint32_t length) {
         if (!file.ReadAt(offset, readBack.data(), length, problem)) {
             return false;
         }

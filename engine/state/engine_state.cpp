@@ -1,5 +1,7 @@
 #include "engine_state.h"
 
+#include "exclusive_operation.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -85,6 +87,7 @@ bool StartEngine(const char* moduleDir) {
                     sizeof kRecognisedBoardPrefix - 1) == 0) {
         Engine.BoardMode = 1;
     }
+    OpenOperationGuard();
     return true;
 }
 

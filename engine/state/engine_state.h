@@ -36,7 +36,8 @@ struct EngineState {
     // The built-in server on which BiosUpdateCheck last found a newer BIOS.
     char CurrentServer[30] = {};
     // An update or a save holds the flash part and the board mode from its
-    // start to its end; a second one started meanwhile is turned away.
+    // start to its end; a second one started meanwhile by another thread of
+    // this process is turned away (exclusive_operation.h: other processes).
     std::atomic<bool> OperationRunning{false};
 };
 

@@ -480,3 +480,52 @@ TEST_F(FlashContentTest, AFailingFunctionHasNoEffect) {
 }
 
 }  // namespace
+
+TEST_F(FlashContentTest, AReadOrWriteFailsWhereTheBoardFileSaysAndKeepsWhatItDid) {
+    const Bytes image = Pattern(kSize, 4);
+    const Bytes old = Pattern(kSize, 5);
+    const unsigned half = kSize / 2;
+    struct Case {
+        const char* status;
+        const char* percent;
+        bool read;       // a read, else a write
+        Bytes expected;  // the part afterwards
+    };
+    const Bytes erased_half = [&] {
+        Bytes bytes(old);
+        std::fill(bytes.begin(), bytes.begin() + half, 0xFF);
+        return bytes;
+    }();
+    const Bytes written_half = [&] {
+        Bytes bytes(kSize, 0xFF);
+        std::copy(image.begin(), image.begin() + half, bytes.begin());
+        return bytes;
+    }();
+    const Case cases[] = {
+        {"2", "50", true, old},
+        {"4", "50", false, erased_half},
+        {"3", "50", false, written_half},
+        {"3", "0", false, Bytes(kSize, 0xFF)},
+        {"6", "100", false, image},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string("status ") + c.status + " percent " + c.percent);
+        UseBoard({{"Flash", {{"FlashSize", std::to_string(kSize)}}},
+                  {"Fail", {{"AtStatus", c.status}, {"AtPercent", c.percent}}}});
+        SetFileBytes("flashsim.bin", old);
+        Bytes buffer(kSize + 1, 0xEE);
+        unsigned count = kSize + 1;
+        const int result = c.read ? driver_.W_Flash_Read(buffer.data(), &count)
+                                  : driver_.W_Flash_Write(const_cast<unsigned char*>(image.data()), kSize, 1);
+        EXPECT_EQ(result, 0);
+        EXPECT_EQ(Main(), c.expected);
+        if (c.read) EXPECT_EQ(count, kSize + 1u) << "a failed read reports no count";
+        EXPECT_NE(LastError().find(std::string("fails at status=") + c.status + " percent=" + c.percent),
+                  std::string::npos)
+            << LastError();
+        // Another phase's figures do not fail.
+        ASSERT_EQ(c.read ? driver_.W_Flash_Write(const_cast<unsigned char*>(image.data()), kSize, 1)
+                         : 1,
+                  1);
+    }
+}
