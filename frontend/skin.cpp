@@ -2,7 +2,9 @@
 
 #include <commctrl.h>
 
+#include "accessibility.h"
 #include "drawing.h"
+#include "keyboard_focus.h"
 
 namespace {
 
@@ -36,12 +38,12 @@ HBITMAP Load(HINSTANCE instance, int id) {
     return id != 0 ? LoadBitmapA(instance, MAKEINTRESOURCEA(id)) : nullptr;
 }
 
+}  // namespace
+
 void SetCheckBoxFlag(int index, int32_t checked) {
     if (index == kClearDmi) FrontEnd.clearDmi = checked;
     if (index == kLoadCmosDefault) FrontEnd.skipCmosDefault = checked ? 0 : 1;
 }
-
-}  // namespace
 
 void BuildSkinElements(HINSTANCE instance, int32_t biosVendor) {
     SkinElementTable& table = FrontEnd.skin;
@@ -71,6 +73,7 @@ void BuildSkinElements(HINSTANCE instance, int32_t biosVendor) {
         element.name = layout.name;
         element.disabled = IsCheckBox(i) && biosVendor != kBiosTypeAward ? 1 : 0;
     }
+    FrontEnd.checkBoxesHidden = biosVendor != kBiosTypeAward;
     table.count = kElementCount;
     table.pressedIndex = kNoElementPressed;
     FrontEnd.checkedResting = bitmap(kCheckedResting);
@@ -89,6 +92,10 @@ bool CheckBoxChecked(int index) {
 
 bool ElementLook(int index, Look look, HBITMAP* image, HBITMAP* mask) {
     const SkinElement& element = FrontEnd.skin.elements[index];
+    if (IsCheckBox(index) && FrontEnd.checkBoxesHidden) {
+        *image = *mask = FrontEnd.checkBoxOff;
+        return *image != nullptr;
+    }
     switch (look) {
     case Look::kResting:
         *image = element.restingImage;
@@ -111,6 +118,17 @@ bool ElementLook(int index, Look look, HBITMAP* image, HBITMAP* mask) {
     case Look::kDisabled:
         *image = element.disabledImage;
         *mask = element.disabledMask;
+        // A check box keeps showing its state while a command runs.
+        if (IsCheckBox(index)) {
+            *image = *mask = CheckBoxChecked(index) ? FrontEnd.checkedResting : FrontEnd.uncheckedResting;
+        }
+        break;
+    case Look::kFocus:
+        *image = element.focusImage;
+        *mask = element.focusMask;
+        if (IsCheckBox(index)) {
+            *image = *mask = CheckBoxChecked(index) ? FrontEnd.checkedFocus : FrontEnd.uncheckedFocus;
+        }
         break;
     }
     return *image != nullptr && *mask != nullptr;
@@ -140,7 +158,7 @@ void MouseMoved(HWND window, HWND tooltip, int x, int y) {
                 if (tooltip != nullptr) SendMessageA(tooltip, TTM_ACTIVATE, TRUE, 0);
             }
         } else if (!element.disabled && element.hover) {
-            DrawElement(dc, i, Look::kResting);
+            DrawElement(dc, i, IdleLook(i));
             element.hover = 0;
         }
     }
@@ -173,20 +191,40 @@ int ButtonReleased(HWND window, int x, int y) {
         SkinElement& element = table.elements[index];
         element.pressed = 0;
         HDC dc = GetDC(window);
-        if (!IsCheckBox(index)) DrawElement(dc, index, Look::kResting);
+        if (!IsCheckBox(index)) DrawElement(dc, index, IdleLook(index));
         if (!element.disabled && element.Contains(x, y)) {
             if (IsCheckBox(index)) {
                 SetCheckBoxFlag(index, CheckBoxChecked(index) ? 0 : 1);
-                DrawElement(dc, index, Look::kResting);
+                DrawElement(dc, index, IdleLook(index));
+                NotifyStateChange(window, index);
             } else {
                 command = index;
             }
         } else if (IsCheckBox(index)) {
-            DrawElement(dc, index, Look::kResting);
+            DrawElement(dc, index, IdleLook(index));
         }
         ReleaseDC(window, dc);
     }
     table.pressedIndex = kNoElementPressed;
     ReleaseCapture();
     return command;
+}
+
+void CaptureLost(HWND window) {
+    SkinElementTable& table = FrontEnd.skin;
+    if (table.pressedIndex == kNoElementPressed) return;
+    const int index = table.pressedIndex;
+    table.elements[index].pressed = 0;
+    table.pressedIndex = kNoElementPressed;
+    HDC dc = GetDC(window);
+    RedrawElement(dc, index);
+    ReleaseDC(window, dc);
+}
+
+int ElementAt(int x, int y) {
+    const SkinElementTable& table = FrontEnd.skin;
+    for (int i = 0; i < table.count; ++i) {
+        if (table.elements[i].Contains(x, y)) return i;
+    }
+    return -1;
 }
