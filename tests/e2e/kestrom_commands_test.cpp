@@ -566,6 +566,13 @@ TEST_F(KestromCommands, KeyboardAloneRunsAnUpdateFromAFile) {
     EXPECT_TRUE(WaitIdle(main, focused)) << "the focus look is back on the button once the command has ended";
     EXPECT_EQ(Part(), image_);
 
+    // On through Save and About to the first check box; Space toggles it.
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(robot::PressKey(main, VK_TAB));
+    ASSERT_TRUE(WaitForState(main, "Load CMOS default after BIOS update", STATE_SYSTEM_FOCUSED | STATE_SYSTEM_CHECKED, 0));
+    ASSERT_TRUE(robot::PressKey(main, VK_SPACE));
+    EXPECT_TRUE(WaitForState(main, "Load CMOS default after BIOS update", STATE_SYSTEM_FOCUSED, STATE_SYSTEM_CHECKED));
+    EXPECT_TRUE(robot::SaveScreenshot(main, robot::ScreenshotPath("kestrom_focus_check_box.png")));
+
     ASSERT_TRUE(robot::PressKey(main, VK_ESCAPE));
     EXPECT_EQ(kestrom.ExitCode(kFinishTimeoutMs), 0);
 }
