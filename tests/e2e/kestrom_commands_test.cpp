@@ -528,7 +528,10 @@ TEST_F(KestromCommands, KeyboardAloneRunsAnUpdateFromAFile) {
     ASSERT_NE(main, nullptr);
     const std::vector<uint8_t> idle_button = ClientPixels(main, kUpdateFromFileRect);
     // Reading order: the launcher, Help, MINIMIZE, EXIT, then the wide buttons.
-    for (int i = 0; i < 6; ++i) ASSERT_TRUE(robot::PressKey(main, VK_TAB));
+    for (int i = 0; i < 7; ++i) ASSERT_TRUE(robot::PressKey(main, VK_TAB));
+    ASSERT_TRUE(WaitForState(main, "Save Current BIOS to File", STATE_SYSTEM_FOCUSED, 0));
+    // The arrow keys walk the same order, backward too.
+    ASSERT_TRUE(robot::PressKey(main, VK_UP));
     ASSERT_TRUE(WaitForState(main, "Update BIOS from File", STATE_SYSTEM_FOCUSED, 0));
     const std::vector<uint8_t> focused = ClientPixels(main, kUpdateFromFileRect);
     EXPECT_NE(focused, idle_button) << "the focus look shows";
