@@ -686,10 +686,43 @@ size_t WhitePixels(const robot::RgbImage& client, int left, int top, int right, 
     return count;
 }
 
+// The launcher, first in reading order, shows its keyboard focus look of the
+// set of percent (bitmap 247 of the set) over its rectangle at the set's
+// scale; false, with the first differing pixel in where, if it does not
+// within the paint timeout.
+bool ShowsLauncherFocus(HWND main, int percent, std::string* where) {
+    const int step = percent == 100 ? 0 : percent == 150 ? 1000 : 2000;
+    const std::vector<uint8_t> look = e2e::BitmapFileRgb(
+        e2e::HostPathInWine(KESTROM_ARTWORK_DIR "/bmp" + std::to_string(247 + step) + ".bmp"));
+    const int left = At(383, percent), top = At(23, percent);
+    const int width = At(423, percent) - left, height = At(62, percent) - top;
+    if (look.size() != size_t(width) * size_t(height) * 3) {
+        *where = "bitmap of " + std::to_string(look.size() / 3) + " pixels";
+        return false;
+    }
+    robot::RgbImage client;
+    for (const ULONGLONG deadline = GetTickCount64() + kPaintTimeoutMs;;) {
+        if (!CaptureClient(main, &client)) return false;
+        *where = "";
+        for (int y = 0; y < height && where->empty(); ++y) {
+            for (int x = 0; x < width && where->empty(); ++x) {
+                if (unsigned(left + x) >= client.width || unsigned(top + y) >= client.height ||
+                    !SameColour(client.Pixel(unsigned(left + x), unsigned(top + y)), &look[(size_t(y) * width + x) * 3])) {
+                    *where = "(" + std::to_string(left + x) + "," + std::to_string(top + y) + ")";
+                }
+            }
+        }
+        if (where->empty()) return true;
+        if (GetTickCount64() >= deadline) return false;
+        Sleep(kPollMs);
+    }
+}
+
 // What the window must show in the set of percent: its size and region, the
-// panel's text within its fields, and the elements answering at their places
-// in the set: Clear DMI toggles its tick, About opens its box. The
-// screenshot is saved under the name given, if any.
+// panel's text within its fields, the launcher's focus look (Tab has been
+// pressed once), and the elements answering at their places in the set:
+// Clear DMI toggles its tick, About opens its box. The screenshot is saved
+// under the name given, if any.
 void ExpectSkinSet(const Process& kestrom, HWND main, int percent, const char* screenshot) {
     RECT window = {};
     ASSERT_TRUE(GetWindowRect(main, &window));
@@ -732,6 +765,8 @@ void ExpectSkinSet(const Process& kestrom, HWND main, int percent, const char* s
         EXPECT_GT(places.inFields[f], 0u) << "field " << f;
     }
     EXPECT_EQ(places.outside, "") << "panel text outside its fields at " << percent << "%";
+    std::string where;
+    EXPECT_TRUE(ShowsLauncherFocus(main, percent, &where)) << "launcher's focus look at " << percent << "%: " << where;
     if (screenshot != nullptr) {
         EXPECT_TRUE(robot::SaveScreenshot(main, robot::ScreenshotPath(screenshot)));
     }
@@ -779,6 +814,7 @@ TEST(KestromSkinSets, EachDpiOpensInItsOwnSet) {
         Process kestrom;
         HWND main = nullptr;
         ASSERT_NO_FATAL_FAILURE(StartToMainWindow(folder, kestrom, &main));
+        ASSERT_TRUE(robot::PressKey(main, VK_TAB));
 
         MONITORINFO monitor = {};
         monitor.cbSize = sizeof monitor;
@@ -812,6 +848,8 @@ TEST(KestromSkinSets, DpiChangeSwitchesTheSet) {
     RECT before = {};
     ASSERT_TRUE(GetWindowRect(main, &before));
     ASSERT_EQ(before.left, 10);
+    // The focus stays on the launcher through the changes, in each set's look.
+    ASSERT_TRUE(robot::PressKey(main, VK_TAB));
     const struct {
         UINT dpi;
         int percent;
