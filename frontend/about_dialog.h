@@ -1,4 +1,4 @@
-// CAboutDlg: the about box of the main window's system menu.
+// CAboutDlg: the about box of the main window's system menu, owned by it.
 #pragma once
 
 #include "afx_dialog.h"
@@ -6,5 +6,5 @@
 
 class CAboutDlg : public CDialogEx {
 public:
-    CAboutDlg() : CDialogEx(IDD_ABOUTBOX) {}
+    explicit CAboutDlg(HWND owner) : CDialogEx(IDD_ABOUTBOX, owner) {}
 };

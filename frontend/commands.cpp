@@ -2,29 +2,24 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "accessibility.h"
 #include "drawing.h"
 #include "front_end.h"
+#include "keyboard_focus.h"
+#include "late_binding.h"
+#include "message_box.h"
 #include "progress_display.h"
 #include "skin.h"
 
 namespace {
 
-// Opens the file with its associated program. The shell is loaded here, on
-// first use, and not at start-up: loading it and what it pulls in is a good
-// part of the time to the first window under Wine.
-void OpenHelpFile(const char* file) {
-    using ShellExecuteFn = HINSTANCE(WINAPI*)(HWND, const char*, const char*, const char*, const char*, int);
-    static HMODULE shell = LoadLibraryA("shell32.dll");
-    if (shell == nullptr) return;
-    const auto shell_execute =
-        reinterpret_cast<ShellExecuteFn>(reinterpret_cast<void*>(GetProcAddress(shell, "ShellExecuteA")));
-    if (shell_execute != nullptr) shell_execute(nullptr, nullptr, file, nullptr, nullptr, SW_SHOW);
-}
-
 constexpr char kNoFile[] = "c:\\NoFile";
+constexpr char kCloseWhileBusyText[] =
+    "A BIOS update or save is running.\nPlease wait until it has ended before you close Zorvik.";
 constexpr UINT kServerPollMs = 200;
 constexpr UINT kFilePollMs = 50;
 constexpr UINT kSavePollMs = 200;
@@ -60,16 +55,55 @@ void StartBiosCommand(HWND window, LPTHREAD_START_ROUTINE thread, UINT pollMs) {
     HDC dc = GetDC(window);
     for (int i = 0; i < table.count; ++i) {
         table.elements[i].disabled = 1;
+        table.elements[i].hover = 0;  // the pointer's next move finds them again
         if (IsWideButton(i)) DrawElement(dc, i, Look::kDisabled);
+        if (i == FrontEnd.focusIndex) RedrawElement(dc, i);  // the focus look goes until the end
+        NotifyStateChange(window, i);
     }
     ReleaseDC(window, dc);
     KillTimer(window, kLogoTimer);
     SetTimer(window, kProgressTimer, pollMs, nullptr);
-    HANDLE handle = CreateThread(nullptr, 0, thread, nullptr, 0, &FrontEnd.commandThreadId);
-    if (handle != nullptr) CloseHandle(handle);
+    // The handle is kept: the command runs until its thread has ended, even
+    // before the thread has set the engine's Busy.
+    if (FrontEnd.commandThread != nullptr) CloseHandle(FrontEnd.commandThread);
+    FrontEnd.commandThread = CreateThread(nullptr, 0, thread, nullptr, 0, &FrontEnd.commandThreadId);
+}
+
+bool CommandThreadAlive() {
+    if (FrontEnd.commandThread == nullptr) return false;
+    if (WaitForSingleObject(FrontEnd.commandThread, 0) == WAIT_TIMEOUT) return true;
+    CloseHandle(FrontEnd.commandThread);
+    FrontEnd.commandThread = nullptr;
+    return false;
+}
+
+// Help and the launcher lie beside the program; one that is missing or does
+// not start is named in a box.
+void OpenBeside(HWND window, const char* file, const char* parameters) {
+    SetCurrentDirectoryA(FrontEnd.programDir.c_str());
+    const std::string path = FrontEnd.programDir + file;
+    char text[700];
+    if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        std::snprintf(text, sizeof text, "%s was not found beside Zorvik, in\n%s", file, FrontEnd.programDir.c_str());
+        AfxShowMessageBox(window, text, "Message", MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    // The shell is bound here, on first use, and not at start-up: loading it
+    // and what it pulls in is a good part of the time to the first window
+    // under Wine.
+    using ShellExecuteFn = HINSTANCE(WINAPI*)(HWND, const char*, const char*, const char*, const char*, int);
+    static const auto shell_execute = BindLate<ShellExecuteFn>("shell32.dll", "ShellExecuteA");
+    const HINSTANCE started =
+        shell_execute != nullptr ? shell_execute(window, nullptr, path.c_str(), parameters, nullptr, SW_SHOW) : nullptr;
+    if (reinterpret_cast<INT_PTR>(started) <= 32) {
+        std::snprintf(text, sizeof text, "%s could not be opened.", file);
+        AfxShowMessageBox(window, text, "Message", MB_OK | MB_ICONEXCLAMATION);
+    }
 }
 
 void ShowAbout(HWND window) {
+    // Owned by the window, which it disables while it shows; one at a time.
+    if (FrontEnd.aboutOpen) return;
     std::string text = kAboutFirstLine;
     HKEY key = nullptr;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kAboutKey, 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS) {
@@ -83,7 +117,16 @@ void ShowAbout(HWND window) {
     }
     text += "\n";
     text += kAboutCopyright;
+    FrontEnd.aboutOpen = true;
     MessageBoxA(window, text.c_str(), kAboutCaption, MB_OK);
+    FrontEnd.aboutOpen = false;
+}
+
+std::string Trimmed(const char* text) {
+    std::string result(text);
+    result.erase(0, result.find_first_not_of(' '));
+    result.erase(result.find_last_not_of(' ') + 1);
+    return result;
 }
 
 void DrawStatusText(HWND window, const vossel::TextDraw& draw) {
@@ -92,6 +135,30 @@ void DrawStatusText(HWND window, const vossel::TextDraw& draw) {
 
 }  // namespace
 
+void DrawProgressFigures(HWND window) {
+    const int32_t status = FrontEnd.progressStatus;
+    const int32_t percent = FrontEnd.progressPercent;
+    const vossel::StatusLineDraws line = vossel::StatusLine(status);
+    std::string shown;
+    for (size_t i = 0; i < line.count; ++i) {
+        DrawStatusText(window, line.draws[i]);
+        shown = Trimmed(line.draws[i].text);
+    }
+    DrawProgressBar(window, percent);
+    DrawStatusText(window, {vossel::kPercentageBlank, vossel::kPercentageX, vossel::kStatusLineY});
+    const std::string text = vossel::PercentageText(percent);
+    DrawStatusText(window, {text.c_str(), vossel::kPercentageX, vossel::kStatusLineY});
+    FrontEnd.statusText = shown.empty() ? text : shown + " " + text;
+}
+
+bool CommandRunning() { return FrontEnd.busy != 0 || CommandThreadAlive(); }
+
+bool MayEndProgram(HWND window) {
+    if (!CommandRunning()) return true;
+    AfxShowMessageBox(window, kCloseWhileBusyText, "Message", MB_OK | MB_ICONEXCLAMATION);
+    return false;
+}
+
 void RunElementCommand(HWND window, int index) {
     switch (index) {
     case kUpdateFromServer: StartBiosCommand(window, ServerUpdateThread, kServerPollMs); break;
@@ -99,15 +166,11 @@ void RunElementCommand(HWND window, int index) {
     case kSaveBios: StartBiosCommand(window, SaveThread, kSavePollMs); break;
     case kAbout: ShowAbout(window); break;
     case kMinimize: ShowWindow(window, SW_SHOWMINIMIZED); break;
-    case kExit: std::exit(0);
-    case kBrisko:
-        SetCurrentDirectoryA(FrontEnd.programDir.c_str());
-        WinExec("Pronnel.exe /zorvik", SW_SHOW);
+    case kExit:
+        if (MayEndProgram(window)) std::exit(0);
         break;
-    case kHelp:
-        SetCurrentDirectoryA(FrontEnd.programDir.c_str());
-        OpenHelpFile("Zorvik.chm");
-        break;
+    case kBrisko: OpenBeside(window, "Pronnel.exe", "/zorvik"); break;
+    case kHelp: OpenBeside(window, "Zorvik.chm", nullptr); break;
     default: break;
     }
 }
@@ -117,34 +180,35 @@ void ProgressTick(HWND window) {
     FrontEnd.Get_Progress_Status(&status, &percent, &busy);
     FrontEnd.progressStatus = status;
     FrontEnd.progressPercent = percent;
-    FrontEnd.busy = busy;
-
-    const vossel::StatusLineDraws line = vossel::StatusLine(status);
-    for (size_t i = 0; i < line.count; ++i) DrawStatusText(window, line.draws[i]);
-    DrawProgressBar(window, percent);
-    DrawStatusText(window, {vossel::kPercentageBlank, vossel::kPercentageX, vossel::kStatusLineY});
-    const std::string text = vossel::PercentageText(percent);
-    DrawStatusText(window, {text.c_str(), vossel::kPercentageX, vossel::kStatusLineY});
+    // A command runs from the click until its thread has ended: a thread
+    // that has not set the engine's Busy yet still counts.
+    FrontEnd.busy = busy != 0 || CommandThreadAlive() ? 1 : 0;
+    DrawProgressFigures(window);
 
     HDC dc = GetDC(window);
-    if (busy == 0) {
+    if (FrontEnd.busy == 0) {
         SkinElementTable& table = FrontEnd.skin;
         for (int i = 0; i < table.count; ++i) {
             SkinElement& element = table.elements[i];
-            element.disabled = 0;
+            // Hidden check boxes stay out of reach.
+            element.disabled = IsCheckBox(i) && FrontEnd.checkBoxesHidden ? 1 : 0;
             if (IsWideButton(i)) {
                 const SIZE size = BitmapSize(element.restingImage);
                 DrawPlain(dc, element.restingImage, element.left, element.top, size.cx, size.cy);
             }
+            NotifyStateChange(window, i);
         }
+        RedrawElement(dc, FrontEnd.focusIndex);  // the focus shows again where it was
         KillTimer(window, kProgressTimer);
         for (const vossel::TextDraw& draw : vossel::kEndOfCommandDraws) DrawStatusText(window, draw);
+        FrontEnd.statusText.clear();
         SetTimer(window, kLogoTimer, kLogoPeriodMs, nullptr);
     }
     for (int index : {int(kClearDmi), int(kLoadCmosDefault)}) {
         HBITMAP image = nullptr;
         HBITMAP mask = nullptr;
-        if (ElementLook(index, Look::kResting, &image, &mask)) {
+        const Look look = FrontEnd.skin.elements[index].disabled ? Look::kDisabled : IdleLook(index);
+        if (ElementLook(index, look, &image, &mask)) {
             const SkinElement& element = FrontEnd.skin.elements[index];
             const SIZE size = BitmapSize(image);
             DrawPlain(dc, image, element.left, element.top, size.cx, size.cy);

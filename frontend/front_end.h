@@ -35,6 +35,8 @@ struct SkinElement {
     HBITMAP disabledMask;
     const char* name;
     uint8_t disabled;
+    HBITMAP focusImage;  // the keyboard focus look
+    HBITMAP focusMask;
 
     // Strictly inside: points on the edges lie outside.
     bool Contains(int x, int y) const { return left < x && x < right && top < y && y < bottom; }
@@ -88,6 +90,7 @@ struct FrontEndState {
     int32_t progressPercent = 100;
     int32_t busy = 0;
     DWORD commandThreadId = 0;
+    HANDLE commandThread = nullptr;  // the running or last BIOS command's thread
 
     HBITMAP logoFrames[kLogoFrameCount] = {};
     int logoIndex = 0;
@@ -101,6 +104,20 @@ struct FrontEndState {
     HBITMAP checkedHover = nullptr;    // 214
     HBITMAP uncheckedHover = nullptr;  // 216
     HBITMAP uncheckedResting = nullptr;  // 215
+    HBITMAP checkedFocus = nullptr;
+    HBITMAP uncheckedFocus = nullptr;
+    HBITMAP checkBoxOff = nullptr;
+
+    // The keyboard focus: the element that has it (-1: none yet), shown in
+    // its focus look while it is enabled.
+    int focusIndex = -1;
+    // A board family without the check boxes' options: they show the off
+    // look, neither checked nor unchecked, and take neither click nor key.
+    bool checkBoxesHidden = false;
+    // An about box is open; a second is not shown.
+    bool aboutOpen = false;
+    // The status line's text as it shows now, for assistive technology.
+    std::string statusText;
 };
 
 extern FrontEndState FrontEnd;

@@ -7,10 +7,12 @@
 #include <string>
 
 #include "about_dialog.h"
+#include "accessibility.h"
 #include "commands.h"
 #include "dpi_scale.h"
 #include "drawing.h"
 #include "front_end.h"
+#include "keyboard_focus.h"
 #include "kestrom_resource.h"
 #include "message_box.h"
 #include "panel_lines.h"
@@ -30,8 +32,6 @@ constexpr char kWindowText[] = "Zorvik";
 constexpr char kConsentText[] =
     "Zorvik will automatically terminate some programs, (such as Tunevox, etc..)\nDo you want to continue ?";
 constexpr char kEngineFile[] = "Vossel.dll";
-constexpr char kCloseWhileBusyText[] =
-    "A BIOS update or save is running.\nPlease wait until it has ended before you close Zorvik.";
 
 // The panel's fields end before column 345, the status box before 355.
 constexpr int kPanelFieldRight = 345;
@@ -165,7 +165,10 @@ BOOL CKestromDlg::OnInitDialog() {
     FrontEnd.progressStatus = 0;
     FrontEnd.progressPercent = 100;
     FrontEnd.busy = 0;
-    return TRUE;
+    // The skin's keyboard and its accessible object live on this thread.
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    SetFocus(window);
+    return FALSE;
 }
 
 void CKestromDlg::LoadSkinPictures() {
@@ -287,9 +290,9 @@ void CKestromDlg::PaintSkin(HDC dc) {
         if (element.pressed) {
             DrawElement(dc, i, Look::kHover);
         } else if (element.disabled) {
-            if (IsWideButton(i)) DrawElement(dc, i, Look::kDisabled);
+            if (IsWideButton(i) || IsCheckBox(i)) DrawElement(dc, i, Look::kDisabled);
         } else {
-            DrawElement(dc, i, Look::kResting);
+            DrawElement(dc, i, IdleLook(i));
         }
     }
     const COLORREF panel = vossel::kPanelBackground;
@@ -298,6 +301,8 @@ void CKestromDlg::PaintSkin(HDC dc) {
     DrawPanelText(m_hWnd, FrontEnd.signOnLine.c_str(), 156, 121, panel, kPanelFieldRight);
     DrawPanelText(m_hWnd, FrontEnd.vendorLine.c_str(), 156, 138, panel, kPanelFieldRight);
     DrawProgressBar(m_hWnd, vossel::PaintedPercentage(FrontEnd.progressStatus, FrontEnd.progressPercent));
+    // While a command runs, its status line as the last tick drew it.
+    if (CommandRunning()) DrawProgressFigures(m_hWnd);
 }
 
 void CKestromDlg::LogoTick() {
@@ -311,11 +316,7 @@ void CKestromDlg::LogoTick() {
     FrontEnd.logoIndex = (FrontEnd.logoIndex + 1) % kLogoFrameCount;
 }
 
-bool CKestromDlg::MayClose() {
-    if (FrontEnd.busy == 0) return true;
-    AfxShowMessageBox(m_hWnd, kCloseWhileBusyText, "Message", MB_OK | MB_ICONEXCLAMATION);
-    return false;
-}
+bool CKestromDlg::MayClose() { return MayEndProgram(m_hWnd); }
 
 void CKestromDlg::OnCancel() {
     if (MayClose()) CDialogEx::OnCancel();
@@ -327,8 +328,13 @@ BOOL CKestromDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT*
     switch (message) {
     case WM_SYSCOMMAND:
         if ((wParam & 0xFFF0) == IDM_ABOUTBOX) {
-            CAboutDlg about;
-            about.DoModal();
+            // Owned by this window, which it disables while it shows; one at a time.
+            if (!FrontEnd.aboutOpen) {
+                FrontEnd.aboutOpen = true;
+                CAboutDlg about(m_hWnd);
+                about.DoModal();
+                FrontEnd.aboutOpen = false;
+            }
             *result = 0;
             return TRUE;
         }
@@ -345,7 +351,7 @@ BOOL CKestromDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT*
         return FALSE;
     case WM_QUERYENDSESSION:
         // Windows must not end the program in the middle of a write.
-        *result = FrontEnd.busy == 0 ? TRUE : FALSE;
+        *result = CommandRunning() ? FALSE : TRUE;
         return TRUE;
     case WM_DPICHANGED:
         // Moved to a monitor of another DPI, or the user changed its scale.
@@ -355,14 +361,66 @@ BOOL CKestromDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT*
     case WM_QUERYDRAGICON:
         *result = LRESULT(icon_);
         return TRUE;
-    case WM_MOUSEMOVE:
+    case WM_MOUSEMOVE: {
+        // The hover look goes when the pointer leaves the window.
+        TRACKMOUSEEVENT track = {sizeof track, TME_LEAVE, m_hWnd, 0};
+        TrackMouseEvent(&track);
         MouseMoved(m_hWnd, tooltip_, x, y);
         return FALSE;
+    }
+    case WM_MOUSELEAVE:
+        MouseMoved(m_hWnd, tooltip_, -1, -1);
+        return FALSE;
+    case WM_CAPTURECHANGED:
+        CaptureLost(m_hWnd);
+        return FALSE;
+    case WM_ERASEBKGND:
+        // The skin covers the whole window: no dialog grey before it.
+        *result = 1;
+        return TRUE;
+    case WM_GETDLGCODE:
+        // Every key comes to the skin's keyboard, Tab and Escape included.
+        *result = DLGC_WANTALLKEYS | DLGC_WANTARROWS | DLGC_WANTTAB | DLGC_WANTCHARS;
+        return TRUE;
+    case WM_KEYDOWN:
+        if (wParam == VK_ESCAPE) {
+            OnCancel();
+        } else if (!KeyPressed(m_hWnd, UINT(wParam))) {
+            return FALSE;
+        }
+        *result = 0;
+        return TRUE;
+    case WM_SYSKEYDOWN:
+        // Alt+F4 asks the window to close, as the close box does; the window
+        // has no system menu for the system to do it.
+        if (wParam == VK_F4) {
+            OnCancel();
+        } else if (!IsAccessKey(wParam) || !KeyPressed(m_hWnd, UINT(wParam))) {
+            return FALSE;
+        }
+        *result = 0;
+        return TRUE;
+    case WM_SYSCHAR:
+        // The access keys' characters: no system menu, no beep.
+        if (!IsAccessKey(wParam)) return FALSE;
+        *result = 0;
+        return TRUE;
+    case WM_GETOBJECT:
+        *result = AccessibleObjectResult(m_hWnd, wParam, lParam);
+        return *result != 0;
+    case kAccessibleActionMessage:
+        ActivateElement(m_hWnd, int(wParam));
+        *result = 0;
+        return TRUE;
+    case WM_LBUTTONDBLCLK:
+        // The second press of a fast double click counts as a press.
     case WM_LBUTTONDOWN:
         // A press beside the elements drags the window by its skin. One on an
-        // element does not: the system's move loop would take the button's
-        // release, and the element's command would never run.
-        if (!ButtonPressed(m_hWnd, x, y)) PostMessageA(m_hWnd, WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(x, y));
+        // element does not, disabled or not: the system's move loop would
+        // take the button's release, and the keys meant for the window.
+        if (!ButtonPressed(m_hWnd, x, y) && ElementAt(x, y) < 0) {
+            PostMessageA(m_hWnd, WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(x, y));
+        }
         return FALSE;
     case WM_LBUTTONUP: {
         const int command = ButtonReleased(m_hWnd, x, y);

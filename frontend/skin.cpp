@@ -4,8 +4,10 @@
 
 #include <vector>
 
+#include "accessibility.h"
 #include "dpi_scale.h"
 #include "drawing.h"
+#include "keyboard_focus.h"
 #include "skin_scale.h"
 
 namespace {
@@ -13,20 +15,20 @@ namespace {
 struct ElementLayout {
     const char* name;
     int left, top, right, bottom;
-    int resting, restingMask, hover, hoverMask, pressed, pressedMask, disabled;  // 0: none
+    int resting, restingMask, hover, hoverMask, pressed, pressedMask, disabled, focus, focusMask;  // 0: none
 };
 
 constexpr ElementLayout kElements[] = {
-    {"Update BIOS from NORVANE Server", 362, 73, 543, 97, 189, 189, 191, 191, 190, 190, 188},
-    {"Update BIOS from File", 362, 98, 543, 122, 193, 193, 195, 195, 194, 194, 192},
-    {"Save Current BIOS to File", 362, 123, 543, 147, 197, 197, 199, 199, 198, 198, 196},
-    {"About Zorvik", 362, 148, 543, 172, 201, 201, 203, 203, 202, 202, 200},
-    {"Clear DMI", 250, 207, 274, 231, 215, 215, 216, 216, 213, 213, 0},
-    {"MINIMIZE", 475, 30, 505, 58, 230, 231, 232, 233, 228, 229, 0},
-    {"EXIT", 504, 30, 534, 58, 220, 221, 222, 223, 218, 219, 0},
-    {"Brisko", 383, 23, 423, 62, 224, 224, 225, 225, 226, 226, 0},
-    {"Help", 446, 30, 477, 58, 184, 185, 186, 187, 182, 183, 0},
-    {"Load CMOS default after BIOS update", 61, 207, 85, 231, 213, 213, 214, 214, 213, 213, 0},
+    {"Update BIOS from NORVANE Server", 362, 73, 543, 97, 189, 189, 191, 191, 190, 190, 188, 234, 234},
+    {"Update BIOS from File", 362, 98, 543, 122, 193, 193, 195, 195, 194, 194, 192, 235, 235},
+    {"Save Current BIOS to File", 362, 123, 543, 147, 197, 197, 199, 199, 198, 198, 196, 236, 236},
+    {"About Zorvik", 362, 148, 543, 172, 201, 201, 203, 203, 202, 202, 200, 237, 237},
+    {"Clear DMI", 250, 207, 274, 231, 215, 215, 216, 216, 213, 213, 0, 0, 0},
+    {"MINIMIZE", 475, 30, 505, 58, 230, 231, 232, 233, 228, 229, 0, 243, 244},
+    {"EXIT", 504, 30, 534, 58, 220, 221, 222, 223, 218, 219, 0, 245, 246},
+    {"Brisko", 383, 23, 423, 62, 224, 224, 225, 225, 226, 226, 0, 247, 247},
+    {"Help", 446, 30, 477, 58, 184, 185, 186, 187, 182, 183, 0, 241, 242},
+    {"Load CMOS default after BIOS update", 61, 207, 85, 231, 213, 213, 214, 214, 213, 213, 0, 0, 0},
 };
 constexpr int kElementCount = int(sizeof kElements / sizeof kElements[0]);
 static_assert(kElementCount <= kElementCapacity, "the table holds the elements");
@@ -35,16 +37,19 @@ constexpr int kCheckedResting = 213;
 constexpr int kCheckedHover = 214;
 constexpr int kUncheckedResting = 215;
 constexpr int kUncheckedHover = 216;
+constexpr int kCheckedFocus = 238;
+constexpr int kUncheckedFocus = 239;
+constexpr int kCheckBoxOff = 240;
 
 // The bitmaps of the set on screen, freed when another set replaces them.
 std::vector<HBITMAP> loadedLooks;
+
+}  // namespace
 
 void SetCheckBoxFlag(int index, int32_t checked) {
     if (index == kClearDmi) FrontEnd.clearDmi = checked;
     if (index == kLoadCmosDefault) FrontEnd.skipCmosDefault = checked ? 0 : 1;
 }
-
-}  // namespace
 
 void BuildSkinElements(HINSTANCE instance, int32_t biosVendor) {
     SkinElementTable& table = FrontEnd.skin;
@@ -56,6 +61,7 @@ void BuildSkinElements(HINSTANCE instance, int32_t biosVendor) {
     }
     table.count = kElementCount;
     table.pressedIndex = kNoElementPressed;
+    FrontEnd.checkBoxesHidden = biosVendor != kBiosTypeAward;
     LoadSkinSet(instance);
 }
 
@@ -90,11 +96,16 @@ void LoadSkinSet(HINSTANCE instance) {
         element.pressedMask = bitmap(layout.pressedMask);
         element.disabledImage = bitmap(layout.disabled);
         element.disabledMask = bitmap(layout.disabled);
+        element.focusImage = bitmap(layout.focus);
+        element.focusMask = bitmap(layout.focusMask);
     }
     FrontEnd.checkedResting = bitmap(kCheckedResting);
     FrontEnd.checkedHover = bitmap(kCheckedHover);
     FrontEnd.uncheckedHover = bitmap(kUncheckedHover);
     FrontEnd.uncheckedResting = bitmap(kUncheckedResting);
+    FrontEnd.checkedFocus = bitmap(kCheckedFocus);
+    FrontEnd.uncheckedFocus = bitmap(kUncheckedFocus);
+    FrontEnd.checkBoxOff = bitmap(kCheckBoxOff);
 }
 
 bool IsWideButton(int index) { return index >= kUpdateFromServer && index <= kAbout; }
@@ -107,6 +118,10 @@ bool CheckBoxChecked(int index) {
 
 bool ElementLook(int index, Look look, HBITMAP* image, HBITMAP* mask) {
     const SkinElement& element = FrontEnd.skin.elements[index];
+    if (IsCheckBox(index) && FrontEnd.checkBoxesHidden) {
+        *image = *mask = FrontEnd.checkBoxOff;
+        return *image != nullptr;
+    }
     switch (look) {
     case Look::kResting:
         *image = element.restingImage;
@@ -129,6 +144,17 @@ bool ElementLook(int index, Look look, HBITMAP* image, HBITMAP* mask) {
     case Look::kDisabled:
         *image = element.disabledImage;
         *mask = element.disabledMask;
+        // A check box keeps showing its state while a command runs.
+        if (IsCheckBox(index)) {
+            *image = *mask = CheckBoxChecked(index) ? FrontEnd.checkedResting : FrontEnd.uncheckedResting;
+        }
+        break;
+    case Look::kFocus:
+        *image = element.focusImage;
+        *mask = element.focusMask;
+        if (IsCheckBox(index)) {
+            *image = *mask = CheckBoxChecked(index) ? FrontEnd.checkedFocus : FrontEnd.uncheckedFocus;
+        }
         break;
     }
     return *image != nullptr && *mask != nullptr;
@@ -158,7 +184,7 @@ void MouseMoved(HWND window, HWND tooltip, int x, int y) {
                 if (tooltip != nullptr) SendMessageA(tooltip, TTM_ACTIVATE, TRUE, 0);
             }
         } else if (!element.disabled && element.hover) {
-            DrawElement(dc, i, Look::kResting);
+            DrawElement(dc, i, IdleLook(i));
             element.hover = 0;
         }
     }
@@ -191,20 +217,40 @@ int ButtonReleased(HWND window, int x, int y) {
         SkinElement& element = table.elements[index];
         element.pressed = 0;
         HDC dc = GetDC(window);
-        if (!IsCheckBox(index)) DrawElement(dc, index, Look::kResting);
+        if (!IsCheckBox(index)) DrawElement(dc, index, IdleLook(index));
         if (!element.disabled && element.Contains(x, y)) {
             if (IsCheckBox(index)) {
                 SetCheckBoxFlag(index, CheckBoxChecked(index) ? 0 : 1);
-                DrawElement(dc, index, Look::kResting);
+                DrawElement(dc, index, IdleLook(index));
+                NotifyStateChange(window, index);
             } else {
                 command = index;
             }
         } else if (IsCheckBox(index)) {
-            DrawElement(dc, index, Look::kResting);
+            DrawElement(dc, index, IdleLook(index));
         }
         ReleaseDC(window, dc);
     }
     table.pressedIndex = kNoElementPressed;
     ReleaseCapture();
     return command;
+}
+
+void CaptureLost(HWND window) {
+    SkinElementTable& table = FrontEnd.skin;
+    if (table.pressedIndex == kNoElementPressed) return;
+    const int index = table.pressedIndex;
+    table.elements[index].pressed = 0;
+    table.pressedIndex = kNoElementPressed;
+    HDC dc = GetDC(window);
+    RedrawElement(dc, index);
+    ReleaseDC(window, dc);
+}
+
+int ElementAt(int x, int y) {
+    const SkinElementTable& table = FrontEnd.skin;
+    for (int i = 0; i < table.count; ++i) {
+        if (table.elements[i].Contains(x, y)) return i;
+    }
+    return -1;
 }

@@ -19,8 +19,10 @@ bool IsWideButton(int index);
 bool IsCheckBox(int index);
 // Whether the check box at index shows its checked look.
 bool CheckBoxChecked(int index);
+// Sets the check box's flag as a click or a key toggles it.
+void SetCheckBoxFlag(int index, int32_t checked);
 
-enum class Look { kResting, kHover, kPressed, kDisabled };
+enum class Look { kResting, kHover, kPressed, kDisabled, kFocus };
 // The look's image and mask for the element at index (check boxes by their
 // state); false when the element has no such look.
 bool ElementLook(int index, Look look, HBITMAP* image, HBITMAP* mask);
@@ -29,6 +31,11 @@ void DrawElement(HDC dc, int index, Look look);
 // The mouse on the skin. ReleaseOn returns the element a release at (x, y)
 // runs the command of, or -1 (a check box toggles itself).
 void MouseMoved(HWND window, HWND tooltip, int x, int y);
+// The element at client point (x, y), enabled or not; -1 when none is there.
+int ElementAt(int x, int y);
 // True when the press fell on an enabled element.
 bool ButtonPressed(HWND window, int x, int y);
 int ButtonReleased(HWND window, int x, int y);
+// The mouse capture went elsewhere (Alt+Tab during a press): the pressed
+// element takes its resting look back and runs nothing.
+void CaptureLost(HWND window);

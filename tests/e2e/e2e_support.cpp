@@ -29,6 +29,28 @@ std::string HostPathInWine(const std::string& unixPath) {
     return path;
 }
 
+std::vector<uint8_t> BitmapFileRgb(const std::string& path) {
+    HBITMAP bitmap = static_cast<HBITMAP>(LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
+    if (bitmap == nullptr) return {};
+    BITMAP size = {};
+    GetObjectA(bitmap, sizeof size, &size);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = size.bmWidth;
+    info.bmiHeader.biHeight = -size.bmHeight;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    std::vector<uint8_t> bgra(size_t(size.bmWidth) * size_t(size.bmHeight) * 4);
+    HDC screen = GetDC(nullptr);
+    GetDIBits(screen, bitmap, 0, UINT(size.bmHeight), bgra.data(), &info, DIB_RGB_COLORS);
+    ReleaseDC(nullptr, screen);
+    DeleteObject(bitmap);
+    std::vector<uint8_t> rgb;
+    for (size_t i = 0; i < bgra.size(); i += 4) rgb.insert(rgb.end(), {bgra[i + 2], bgra[i + 1], bgra[i]});
+    return rgb;
+}
+
 bool FileExists(const std::string& path) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);

@@ -4,8 +4,10 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace e2e {
 
@@ -18,6 +20,10 @@ using UniqueHandle = std::unique_ptr<void, HandleClose>;
 std::string ProgramDir();
 
 bool FileExists(const std::string& path);
+
+// The pixels of a bitmap file, top row first, as RGB; empty if it cannot be
+// read.
+std::vector<uint8_t> BitmapFileRgb(const std::string& path);
 
 // A host (Unix) path as Wine shows it: Z: and backslashes.
 std::string HostPathInWine(const std::string& unixPath);

@@ -10,9 +10,13 @@
 #include <algorithm>
 #include <cstring>
 #include <fstream>
+#include <functional>
+#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
+
+#include <oleacc.h>
 
 #include "e2e_support.h"
 #include "engine_host.h"
@@ -32,8 +36,91 @@ constexpr POINT kExit = {519, 44};
 constexpr RECT kUpdateFromFileRect = {362, 98, 543, 122};
 constexpr RECT kProgressBar = {45, 174, 352, 184};
 constexpr POINT kClearDmi = {262, 219};
+constexpr POINT kLoadCmosDefault = {73, 219};
 constexpr RECT kClearDmiRect = {250, 207, 274, 231};
 constexpr RECT kLogo = {49, 34, 150, 61};
+constexpr POINT kAbout = {452, 160};
+constexpr POINT kLauncher = {403, 42};
+constexpr RECT kLoadCmosDefaultRect = {61, 207, 85, 231};
+constexpr UINT kSystemMenuAbout = 0x0010;
+
+std::string Narrow(BSTR text) {
+    if (text == nullptr) return {};
+    const int length = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    std::string result(size_t(length > 0 ? length - 1 : 0), '\0');
+    if (length > 1) WideCharToMultiByte(CP_ACP, 0, text, -1, &result[0], length, nullptr, nullptr);
+    SysFreeString(text);
+    return result;
+}
+
+// One child of the window's client object, as assistive technology reads it.
+struct AccessibleChild {
+    std::string name;
+    long role;
+    long state;
+    std::string value;
+    bool operator==(const AccessibleChild& other) const {
+        return name == other.name && role == other.role && state == other.state && value == other.value;
+    }
+};
+
+std::ostream& operator<<(std::ostream& out, const AccessibleChild& child) {
+    return out << "{\"" << child.name << "\", role " << child.role << ", state 0x" << std::hex << child.state
+               << std::dec << ", \"" << child.value << "\"}";
+}
+
+// The children of the window's client object through the platform's
+// accessibility API, from this process as a screen reader reads them.
+std::vector<AccessibleChild> ReadAccessible(HWND window) {
+    IAccessible* client = nullptr;
+    if (FAILED(AccessibleObjectFromWindow(window, DWORD(OBJID_CLIENT), __uuidof(IAccessible),
+                                          reinterpret_cast<void**>(&client))) ||
+        client == nullptr) {
+        return {};
+    }
+    long count = 0;
+    client->get_accChildCount(&count);
+    std::vector<AccessibleChild> children;
+    for (long id = 1; id <= count; ++id) {
+        VARIANT child;
+        VariantInit(&child);
+        child.vt = VT_I4;
+        child.lVal = id;
+        AccessibleChild read = {};
+        BSTR text = nullptr;
+        if (client->get_accName(child, &text) == S_OK) read.name = Narrow(text);
+        text = nullptr;
+        if (client->get_accValue(child, &text) == S_OK) read.value = Narrow(text);
+        VARIANT role, state;
+        VariantInit(&role);
+        VariantInit(&state);
+        if (client->get_accRole(child, &role) == S_OK && role.vt == VT_I4) read.role = role.lVal;
+        if (client->get_accState(child, &state) == S_OK && state.vt == VT_I4) read.state = state.lVal;
+        children.push_back(read);
+    }
+    client->Release();
+    return children;
+}
+
+// The state of the named child, or -1.
+long AccessibleState(HWND window, const std::string& name) {
+    for (const AccessibleChild& child : ReadAccessible(window)) {
+        if (child.name == name) return child.state;
+    }
+    return -1;
+}
+
+// Polls the named child until its state has all of bits set and none of
+// clear; false at the timeout.
+bool WaitForState(HWND window, const std::string& name, long set, long clear) {
+    const ULONGLONG deadline = GetTickCount64() + kWindowTimeoutMs;
+    while (GetTickCount64() < deadline) {
+        const long state = AccessibleState(window, name);
+        if (state != -1 && (state & set) == set && (state & clear) == 0) return true;
+        Sleep(20);
+    }
+    return false;
+}
 
 void WriteBytes(const std::string& path, const std::string& bytes) {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
@@ -120,7 +207,10 @@ void ChooseFileIn(const Kestrom& kestrom, const char* caption, const std::string
 
 class KestromCommands : public ::testing::Test {
 protected:
+    void TearDown() override { CoUninitialize(); }
     void SetUp() override {
+        // The accessibility API's objects come through COM.
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
         // The tooltips come up beside the real pointer: keep it in the
         // screen's far corner, away from the window.
         SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
@@ -199,8 +289,26 @@ protected:
 
     std::string Part() const { return ReadAll(scratch_.File("flash.bin")); }
 
+    // The driver's journal lines written since the last call.
+    std::vector<std::string> NewJournalLines() {
+        const std::string journal = ReadAll(scratch_.File("flashsim.log"));
+        std::vector<std::string> lines;
+        size_t at = std::min(journal_read_, journal.size());
+        while (at < journal.size()) {
+            size_t end = journal.find('\n', at);
+            if (end == std::string::npos) end = journal.size();
+            std::string line = journal.substr(at, end - at);
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            lines.push_back(line);
+            at = end + 1;
+        }
+        journal_read_ = journal.size();
+        return lines;
+    }
+
     ScratchDir scratch_;
     std::string image_;
+    size_t journal_read_ = 0;
 };
 
 TEST_F(KestromCommands, ElementsShowTheirLooksCheckBoxesToggleAndTheLogoMoves) {
@@ -337,6 +445,302 @@ TEST_F(KestromCommands, UpdateFromTheLoopbackServer) {
     EXPECT_GE(ConfirmWriteAndWatchProgress(kestrom, main, "kestrom_server_progress.png"), 2u);
     ASSERT_TRUE(WaitIdle(main, idle_button));
     EXPECT_EQ(Part(), served);
+    ASSERT_TRUE(robot::ClickAt(main, kExit.x, kExit.y));
+    EXPECT_EQ(kestrom.ExitCode(kFinishTimeoutMs), 0);
+}
+
+// The check boxes reach the write as they show: "Clear DMI" checked is
+// keepDmi 0, unchecked 1; "Load CMOS default" checked loads the defaults after
+// the write, unchecked does not. The simulated driver's journal shows what
+// the engine did with them.
+TEST_F(KestromCommands, CheckBoxesReachTheWriteAsTheyShow) {
+    Kestrom kestrom(scratch_);
+    HWND main = Start(kestrom);
+    ASSERT_NE(main, nullptr);
+    const std::vector<uint8_t> idle_button = ClientPixels(main, kUpdateFromFileRect);
+    const struct {
+        const char* shown;
+        bool toggle_both;  // before this run
+        const char* write_keep_dmi;
+        bool cmos_defaults_loaded;
+    } runs[] = {
+        {"Clear DMI unchecked, Load CMOS default checked (as at start)", false, "keepDmi=1", true},
+        {"Clear DMI checked, Load CMOS default unchecked", true, "keepDmi=0", false},
+    };
+    NewJournalLines();
+    for (const auto& run : runs) {
+        SCOPED_TRACE(run.shown);
+        if (run.toggle_both) {
+            ASSERT_TRUE(robot::ClickAt(main, kClearDmi.x, kClearDmi.y));
+            ASSERT_TRUE(robot::ClickAt(main, kLoadCmosDefault.x, kLoadCmosDefault.y));
+        }
+        ASSERT_TRUE(robot::ClickAt(main, kUpdateFromFile.x, kUpdateFromFile.y));
+        ASSERT_NO_FATAL_FAILURE(
+            ChooseFileIn(kestrom, "Open", scratch_.File("image-0x3C.bin"), "&Open", "kestrom_checkboxes_open.png"));
+        ASSERT_GE(ConfirmWriteAndWatchProgress(kestrom, main, "kestrom_checkboxes_progress.png"), 1u);
+        ASSERT_TRUE(WaitIdle(main, idle_button));
+        const std::vector<std::string> lines = NewJournalLines();
+        std::string writes, all;
+        bool loaded = false;
+        for (const std::string& line : lines) {
+            all += "\n  " + line;
+            if (line.rfind("W_Flash_Write", 0) == 0) writes += line + ";";
+            if (line.rfind("Load_CMOS_Default", 0) == 0) loaded = true;
+        }
+        EXPECT_NE(writes.find(run.write_keep_dmi), std::string::npos) << "journal:" << all;
+        EXPECT_EQ(loaded, run.cmos_defaults_loaded) << "journal:" << all;
+        EXPECT_EQ(Part(), image_);
+    }
+    ASSERT_TRUE(robot::ClickAt(main, kExit.x, kExit.y));
+    EXPECT_EQ(kestrom.ExitCode(kFinishTimeoutMs), 0);
+}
+
+// The keyboard alone: Tab to "Update BIOS from File" (its focus look shows),
+// Enter; the file's name typed into the open dialog and Enter; Enter for OK
+// in the confirmation and Escape for "Restart Later"; the focus comes back
+// where it was, and Escape closes the idle window.
+TEST_F(KestromCommands, KeyboardAloneRunsAnUpdateFromAFile) {
+    Kestrom kestrom(scratch_);
+    HWND main = Start(kestrom);
+    ASSERT_NE(main, nullptr);
+    const std::vector<uint8_t> idle_button = ClientPixels(main, kUpdateFromFileRect);
+    // Reading order: the launcher, Help, MINIMIZE, EXIT, then the wide buttons.
+    for (int i = 0; i < 7; ++i) ASSERT_TRUE(robot::PressKey(main, VK_TAB));
+    ASSERT_TRUE(WaitForState(main, "Save Current BIOS to File", STATE_SYSTEM_FOCUSED, 0));
+    // The arrow keys walk the same order, backward too.
+    ASSERT_TRUE(robot::PressKey(main, VK_UP));
+    ASSERT_TRUE(WaitForState(main, "Update BIOS from File", STATE_SYSTEM_FOCUSED, 0));
+    const std::vector<uint8_t> focused = ClientPixels(main, kUpdateFromFileRect);
+    EXPECT_NE(focused, idle_button) << "the focus look shows";
+    EXPECT_TRUE(robot::SaveScreenshot(main, robot::ScreenshotPath("kestrom_focus_update_from_file.png")));
+
+    ASSERT_TRUE(robot::PressKey(main, VK_RETURN));
+    HWND open = kestrom.Window("Open");
+    ASSERT_NE(open, nullptr);
+    HWND name_box = nullptr;
+    for (const ULONGLONG deadline = GetTickCount64() + kWindowTimeoutMs; GetTickCount64() < deadline; Sleep(20)) {
+        HWND focus = robot::FocusOf(open);
+        if (focus != open && robot::ReadClassName(focus) == "Edit") {
+            name_box = focus;
+            break;
+        }
+    }
+    ASSERT_NE(name_box, nullptr) << "the file name box never had the focus: " << Describe(open);
+    ASSERT_TRUE(robot::TypeText(open, scratch_.File("image-0x3C.bin")));
+    ASSERT_TRUE(robot::PressKey(open, VK_RETURN));
+    ASSERT_TRUE(WaitUntilGone(open));
+
+    HWND confirm = kestrom.Window("Message");
+    ASSERT_NE(confirm, nullptr);
+    robot::WindowInfo info;
+    robot::ReadWindow(confirm, &info);
+    ASSERT_EQ(info.ButtonTexts(), (std::vector<std::string>{"OK", "Cancel"}));
+    ASSERT_TRUE(robot::PressKey(confirm, VK_RETURN));
+    ASSERT_TRUE(WaitUntilGone(confirm));
+    HWND restart = kestrom.Window("Message");
+    ASSERT_NE(restart, nullptr);
+    robot::ReadWindow(restart, &info);
+    ASSERT_EQ(info.ButtonTexts(), (std::vector<std::string>{"Restart Now", "Restart Later"}));
+    ASSERT_TRUE(robot::PressKey(restart, VK_ESCAPE));
+    ASSERT_TRUE(WaitUntilGone(restart));
+    EXPECT_TRUE(WaitIdle(main, focused)) << "the focus look is back on the button once the command has ended";
+    EXPECT_EQ(Part(), image_);
+
+    // On through Save and About to the first check box; Space toggles it.
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(robot::PressKey(main, VK_TAB));
+    ASSERT_TRUE(WaitForState(main, "Load CMOS default after BIOS update", STATE_SYSTEM_FOCUSED | STATE_SYSTEM_CHECKED, 0));
+    ASSERT_TRUE(robot::PressKey(main, VK_SPACE));
+    EXPECT_TRUE(WaitForState(main, "Load CMOS default after BIOS update", STATE_SYSTEM_FOCUSED, STATE_SYSTEM_CHECKED));
+    EXPECT_TRUE(robot::SaveScreenshot(main, robot::ScreenshotPath("kestrom_focus_check_box.png")));
+
+    ASSERT_TRUE(robot::PressKey(main, VK_ESCAPE));
+    EXPECT_EQ(kestrom.ExitCode(kFinishTimeoutMs), 0);
+}
+
+// Every element, the panel's lines and the status line read through the
+// platform's accessibility API: names, roles, states and values, before a
+// command, after a check box is toggled, during a command and after it.
+TEST_F(KestromCommands, AssistiveTechnologyReadsEveryElement) {
+    Kestrom kestrom(scratch_);
+    HWND main = Start(kestrom);
+    ASSERT_NE(main, nullptr);
+    const std::vector<uint8_t> idle_button = ClientPixels(main, kUpdateFromFileRect);
+    constexpr long kButton = ROLE_SYSTEM_PUSHBUTTON, kCheck = ROLE_SYSTEM_CHECKBUTTON, kText = ROLE_SYSTEM_STATICTEXT;
+    constexpr long kOn = STATE_SYSTEM_FOCUSABLE, kOff = STATE_SYSTEM_UNAVAILABLE, kChecked = STATE_SYSTEM_CHECKED,
+                   kRead = STATE_SYSTEM_READONLY;
+    std::vector<AccessibleChild> expected = {
+        {"Brisko", kButton, kOn, ""},
+        {"Help", kButton, kOn, ""},
+        {"MINIMIZE", kButton, kOn, ""},
+        {"EXIT", kButton, kOn, ""},
+        {"Update BIOS from NORVANE Server", kButton, kOn, ""},
+        {"Update BIOS from File", kButton, kOn, ""},
+        {"Save Current BIOS to File", kButton, kOn, ""},
+        {"About Zorvik", kButton, kOn, ""},
+        {"Load CMOS default after BIOS update", kCheck, kOn | kChecked, ""},
+        {"Clear DMI", kCheck, kOn, ""},
+        {"Flash Type", kText, kRead, "MX25L8005 (simulated)"},
+        {"Flash Size", kText, kRead, "8M bits"},
+        {"BIOS Sign-on", kText, kRead, "NORVANE 6A69VN01 Award Modular BIOS v6.00PG F5"},
+        {"BIOS Vendor", kText, kRead, "AWARD BIOS"},
+        {"Status", kText, kRead, ""},
+    };
+    EXPECT_EQ(ReadAccessible(main), expected) << "before any command";
+
+    ASSERT_TRUE(robot::ClickAt(main, kClearDmi.x, kClearDmi.y));
+    ASSERT_TRUE(robot::MoveMouse(main, 300, 130));
+    ASSERT_TRUE(WaitForState(main, "Clear DMI", kChecked, 0));
+    expected[9].state = kOn | kChecked;
+    EXPECT_EQ(ReadAccessible(main), expected) << "after Clear DMI was checked";
+
+    ASSERT_TRUE(robot::ClickAt(main, kUpdateFromFile.x, kUpdateFromFile.y));
+    HWND open = kestrom.Window("Open");
+    ASSERT_NE(open, nullptr);
+    std::vector<AccessibleChild> during = ReadAccessible(main);
+    ASSERT_EQ(during.size(), expected.size());
+    for (size_t i = 0; i < 10; ++i) {
+        EXPECT_EQ(during[i].state, kOff | (expected[i].state & kChecked)) << expected[i].name << " during a command";
+        EXPECT_EQ(during[i].name, expected[i].name);
+    }
+    PressAndWaitGone(open, "Cancel");
+    ASSERT_TRUE(WaitIdle(main, idle_button));
+    ASSERT_TRUE(WaitForState(main, "EXIT", kOn, kOff));
+    EXPECT_EQ(ReadAccessible(main), expected) << "after the command";
+    ASSERT_TRUE(robot::ClickAt(main, kExit.x, kExit.y));
+    EXPECT_EQ(kestrom.ExitCode(kFinishTimeoutMs), 0);
+}
+
+// The rough edges of the mouse: the hover look goes when the pointer leaves
+// the window (the real pointer goes over the element, then to the screen's
+// far corner, and the window hears no more of it); a capture
+// lost during a press (what Alt+Tab does) returns the element to its resting
+// look and its release runs nothing; a fast double click on a check box
+// toggles it twice.
+TEST_F(KestromCommands, HoverLeaveLostCaptureAndDoubleClick) {
+    Kestrom kestrom(scratch_);
+    HWND main = Start(kestrom);
+    ASSERT_NE(main, nullptr);
+    const std::vector<uint8_t> resting = ClientPixels(main, kUpdateFromFileRect);
+    // The Tab behind the move in the window's queue marks when the move was
+    // handled.
+    POINT over = kUpdateFromFile;
+    ClientToScreen(main, &over);
+    SetCursorPos(over.x, over.y);
+    ASSERT_TRUE(robot::MoveMouse(main, kUpdateFromFile.x, kUpdateFromFile.y));
+    ASSERT_TRUE(robot::PressKey(main, VK_TAB));
+    ASSERT_TRUE(WaitForState(main, "Brisko", STATE_SYSTEM_FOCUSED, 0));
+    SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
+    EXPECT_TRUE(WaitForState(main, "Update BIOS from File", 0, STATE_SYSTEM_HOTTRACKED)) << "the hover stays";
+    EXPECT_TRUE(WaitIdle(main, resting)) << "the hover look stays";
+
+    ASSERT_TRUE(robot::PressAt(main, kUpdateFromFile.x, kUpdateFromFile.y));
+    ASSERT_TRUE(WaitForState(main, "Update BIOS from File", STATE_SYSTEM_PRESSED, 0));
+    ASSERT_TRUE(PostMessageA(main, WM_CANCELMODE, 0, 0));
+    EXPECT_TRUE(WaitForState(main, "Update BIOS from File", 0, STATE_SYSTEM_PRESSED));
+    EXPECT_TRUE(WaitIdle(main, resting)) << "the pressed look stays";
+    ASSERT_TRUE(robot::ReleaseAt(main, kUpdateFromFile.x, kUpdateFromFile.y));
+
+    // Three toggles: a double click, then a click. The Tab that follows them
+    // in the window's queue marks when all were handled.
+    ASSERT_TRUE(robot::DoubleClickAt(main, kClearDmi.x, kClearDmi.y));
+    ASSERT_TRUE(robot::ClickAt(main, kClearDmi.x, kClearDmi.y));
+    ASSERT_TRUE(robot::PressKey(main, VK_TAB));
+    ASSERT_TRUE(WaitForState(main, "Help", STATE_SYSTEM_FOCUSED, 0));
+    EXPECT_EQ(AccessibleState(main, "Clear DMI") & STATE_SYSTEM_CHECKED, STATE_SYSTEM_CHECKED)
+        << "three clicks leave Clear DMI checked";
+    EXPECT_TRUE(robot::FindWindows({std::string("Open"), std::nullopt, kestrom.pid()}).empty())
+        << "the release after the lost capture ran the command";
+    ASSERT_TRUE(robot::ClickAt(main, kExit.x, kExit.y));
+    EXPECT_EQ(kestrom.ExitCode(kFinishTimeoutMs), 0);
+}
+
+// The about box of the system menu is owned by the main window, which it
+// disables, and a second request while it shows opens none.
+TEST_F(KestromCommands, AboutBoxIsOwnedModalAndAlone) {
+    Kestrom kestrom(scratch_);
+    HWND main = Start(kestrom);
+    ASSERT_NE(main, nullptr);
+    ASSERT_TRUE(PostMessageA(main, WM_SYSCOMMAND, kSystemMenuAbout, 0));
+    HWND about = kestrom.Window("About Kestrom");
+    ASSERT_NE(about, nullptr);
+    robot::WindowInfo info;
+    ASSERT_TRUE(robot::ReadWindow(about, &info));
+    EXPECT_EQ(info.owner, main);
+    EXPECT_FALSE(IsWindowEnabled(main)) << "the main window takes clicks behind the about box";
+    // The second request, and a Tab behind it in the main window's queue
+    // (the keyboard focus is in the about box) to mark when it was handled.
+    ASSERT_TRUE(PostMessageA(main, WM_SYSCOMMAND, kSystemMenuAbout, 0));
+    ASSERT_TRUE(PostMessageA(main, WM_KEYDOWN, VK_TAB, 1));
+    ASSERT_TRUE(WaitForState(main, "Brisko", STATE_SYSTEM_FOCUSED, 0));
+    EXPECT_EQ(robot::FindWindows({std::string("About Kestrom"), std::nullopt, kestrom.pid()}).size(), 1u);
+    PressAndWaitGone(about, "OK");
+    EXPECT_TRUE(IsWindowEnabled(main));
+
+    // The About element's box, likewise.
+    ASSERT_TRUE(robot::ClickAt(main, kAbout.x, kAbout.y));
+    HWND box = kestrom.Window("About Norvane Zorvik Writer");
+    ASSERT_NE(box, nullptr);
+    ASSERT_TRUE(robot::ReadWindow(box, &info));
+    EXPECT_EQ(info.owner, main);
+    EXPECT_FALSE(IsWindowEnabled(main));
+    PressAndWaitGone(box, "OK");
+    ASSERT_TRUE(robot::ClickAt(main, kExit.x, kExit.y));
+    EXPECT_EQ(kestrom.ExitCode(kFinishTimeoutMs), 0);
+}
+
+// Help (F1 or its element) and the launcher, missing beside the program: a
+// box names the file.
+TEST_F(KestromCommands, MissingHelpAndLauncherAreNamed) {
+    Kestrom kestrom(scratch_);
+    HWND main = Start(kestrom);
+    ASSERT_NE(main, nullptr);
+    const struct {
+        const char* how;
+        std::function<bool()> ask;
+        const char* file;
+    } cases[] = {
+        {"F1", [&] { return robot::PressKey(main, VK_F1); }, "Zorvik.chm"},
+        {"the launcher", [&] { return robot::ClickAt(main, kLauncher.x, kLauncher.y); }, "Pronnel.exe"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.how);
+        ASSERT_TRUE(c.ask());
+        HWND box = kestrom.Window("Message");
+        ASSERT_NE(box, nullptr);
+        robot::WindowInfo info;
+        ASSERT_TRUE(robot::ReadWindow(box, &info));
+        ASSERT_EQ(info.StaticTexts().size(), 1u);
+        EXPECT_EQ(info.StaticTexts()[0].rfind(std::string(c.file) + " was not found beside Zorvik", 0), 0u)
+            << info.StaticTexts()[0];
+        PressAndWaitGone(box, "OK");
+    }
+    ASSERT_TRUE(robot::ClickAt(main, kExit.x, kExit.y));
+    EXPECT_EQ(kestrom.ExitCode(kFinishTimeoutMs), 0);
+}
+
+// On a board whose family has no such options the check boxes show the off
+// look from the artwork, claim neither state and take no click.
+TEST_F(KestromCommands, HiddenCheckBoxesClaimNothing) {
+    WriteBytes(scratch_.File("flashsim.ini"),
+               "[Flash]\r\nFlashSize=0x100000\r\nFlashType=MX25L8005 (simulated)\r\nContent=flash.bin\r\n"
+               "[Bios]\r\nBiosType=2\r\nBiosPartNumber=6A69VN01\r\n[Journal]\r\nPath=flashsim.log\r\n");
+    Kestrom kestrom(scratch_);
+    HWND main = Start(kestrom);
+    ASSERT_NE(main, nullptr);
+    const std::vector<uint8_t> off = BitmapFileRgb(HostPathInWine(KESTROM_ARTWORK_DIR "/bmp240.bmp"));
+    ASSERT_EQ(off.size(), 24u * 24u * 3u);
+    for (const RECT& box : {kClearDmiRect, kLoadCmosDefaultRect}) {
+        std::vector<uint8_t> shown;
+        for (const ULONGLONG deadline = GetTickCount64() + kWindowTimeoutMs;
+             shown != off && GetTickCount64() < deadline; Sleep(20)) {
+            shown = ClientPixels(main, box);
+        }
+        EXPECT_TRUE(shown == off) << "check box at " << box.left << ": " << DiffBox(shown, off, 24);
+    }
+    EXPECT_TRUE(robot::SaveScreenshot(main, robot::ScreenshotPath("kestrom_check_boxes_off.png")));
+    for (const char* name : {"Clear DMI", "Load CMOS default after BIOS update"}) {
+        EXPECT_EQ(AccessibleState(main, name), STATE_SYSTEM_UNAVAILABLE) << name;
+    }
     ASSERT_TRUE(robot::ClickAt(main, kExit.x, kExit.y));
     EXPECT_EQ(kestrom.ExitCode(kFinishTimeoutMs), 0);
 }

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "e2e_support.h"
+#include "held_engine.h"
 #include "png_writer.h"
 #include "screen_capture.h"
 #include "window_robot.h"
@@ -27,6 +28,7 @@ constexpr char kDriverFile[] = "flash.dll";
 constexpr char kBoardFile[] = "flashsim.ini";
 constexpr char kJournalFile[] = "flashsim.log";
 constexpr char kPartialEngineFile[] = "e2e_partial_vossel.dll";  // lacks FlashBIOS
+constexpr char kHeldEngineFile[] = "e2e_held_vossel.dll";        // FlashBIOS held by the test
 constexpr char kSleeperFile[] = "e2e_sleeper.exe";
 
 constexpr DWORD kWindowTimeoutMs = 30000;
@@ -57,6 +59,11 @@ constexpr COLORREF kPanelText = RGB(255, 255, 0);
 constexpr POINT kOutsideShape[] = {{5, 5}, {575, 5}, {5, 245}, {575, 245}};
 constexpr POINT kInsideShape[] = {{300, 130}, {40, 150}};
 constexpr POINT kExitButton = {519, 44};
+constexpr POINT kUpdateFromFileButton = {452, 110};
+constexpr RECT kUpdateFromFileRect = {362, 98, 543, 122};
+
+constexpr char kCloseWhileBusyText[] =
+    "A BIOS update or save is running.\nPlease wait until it has ended before you close Zorvik.";
 
 // A started program. The destructor ends it if it still runs, so that a
 // failed test leaves neither a process nor one of its boxes behind.
@@ -116,7 +123,7 @@ std::string WindowsOf(const Process& process) {
     return text.empty() ? " none" : text;
 }
 
-enum class EngineCopy { kBuilt, kMissing, kLackingFlashBios };
+enum class EngineCopy { kBuilt, kMissing, kLackingFlashBios, kHeldFlashBios };
 
 std::string CopyBuilt(const char* name, const std::string& to) {
     const std::string from = e2e::ProgramDir() + name;
@@ -143,6 +150,9 @@ private:
         if (problem.empty() && engine == EngineCopy::kBuilt) problem = CopyBuilt(kEngineFile, scratch.File(kEngineFile));
         if (problem.empty() && engine == EngineCopy::kLackingFlashBios) {
             problem = CopyBuilt(kPartialEngineFile, scratch.File(kEngineFile));
+        }
+        if (problem.empty() && engine == EngineCopy::kHeldFlashBios) {
+            problem = CopyBuilt(kHeldEngineFile, scratch.File(kEngineFile));
         }
         if (problem.empty() && driver) problem = CopyBuilt(kDriverFile, scratch.File(kDriverFile));
         if (!problem.empty()) return problem;
@@ -676,10 +686,43 @@ size_t WhitePixels(const robot::RgbImage& client, int left, int top, int right, 
     return count;
 }
 
+// The launcher, first in reading order, shows its keyboard focus look of the
+// set of percent (bitmap 247 of the set) over its rectangle at the set's
+// scale; false, with the first differing pixel in where, if it does not
+// within the paint timeout.
+bool ShowsLauncherFocus(HWND main, int percent, std::string* where) {
+    const int step = percent == 100 ? 0 : percent == 150 ? 1000 : 2000;
+    const std::vector<uint8_t> look = e2e::BitmapFileRgb(
+        e2e::HostPathInWine(KESTROM_ARTWORK_DIR "/bmp" + std::to_string(247 + step) + ".bmp"));
+    const int left = At(383, percent), top = At(23, percent);
+    const int width = At(423, percent) - left, height = At(62, percent) - top;
+    if (look.size() != size_t(width) * size_t(height) * 3) {
+        *where = "bitmap of " + std::to_string(look.size() / 3) + " pixels";
+        return false;
+    }
+    robot::RgbImage client;
+    for (const ULONGLONG deadline = GetTickCount64() + kPaintTimeoutMs;;) {
+        if (!CaptureClient(main, &client)) return false;
+        *where = "";
+        for (int y = 0; y < height && where->empty(); ++y) {
+            for (int x = 0; x < width && where->empty(); ++x) {
+                if (unsigned(left + x) >= client.width || unsigned(top + y) >= client.height ||
+                    !SameColour(client.Pixel(unsigned(left + x), unsigned(top + y)), &look[(size_t(y) * width + x) * 3])) {
+                    *where = "(" + std::to_string(left + x) + "," + std::to_string(top + y) + ")";
+                }
+            }
+        }
+        if (where->empty()) return true;
+        if (GetTickCount64() >= deadline) return false;
+        Sleep(kPollMs);
+    }
+}
+
 // What the window must show in the set of percent: its size and region, the
-// panel's text within its fields, and the elements answering at their places
-// in the set: Clear DMI toggles its tick, About opens its box. The
-// screenshot is saved under the name given, if any.
+// panel's text within its fields, the launcher's focus look (Tab has been
+// pressed once), and the elements answering at their places in the set:
+// Clear DMI toggles its tick, About opens its box. The screenshot is saved
+// under the name given, if any.
 void ExpectSkinSet(const Process& kestrom, HWND main, int percent, const char* screenshot) {
     RECT window = {};
     ASSERT_TRUE(GetWindowRect(main, &window));
@@ -722,6 +765,8 @@ void ExpectSkinSet(const Process& kestrom, HWND main, int percent, const char* s
         EXPECT_GT(places.inFields[f], 0u) << "field " << f;
     }
     EXPECT_EQ(places.outside, "") << "panel text outside its fields at " << percent << "%";
+    std::string where;
+    EXPECT_TRUE(ShowsLauncherFocus(main, percent, &where)) << "launcher's focus look at " << percent << "%: " << where;
     if (screenshot != nullptr) {
         EXPECT_TRUE(robot::SaveScreenshot(main, robot::ScreenshotPath(screenshot)));
     }
@@ -769,6 +814,7 @@ TEST(KestromSkinSets, EachDpiOpensInItsOwnSet) {
         Process kestrom;
         HWND main = nullptr;
         ASSERT_NO_FATAL_FAILURE(StartToMainWindow(folder, kestrom, &main));
+        ASSERT_TRUE(robot::PressKey(main, VK_TAB));
 
         MONITORINFO monitor = {};
         monitor.cbSize = sizeof monitor;
@@ -802,6 +848,8 @@ TEST(KestromSkinSets, DpiChangeSwitchesTheSet) {
     RECT before = {};
     ASSERT_TRUE(GetWindowRect(main, &before));
     ASSERT_EQ(before.left, 10);
+    // The focus stays on the launcher through the changes, in each set's look.
+    ASSERT_TRUE(robot::PressKey(main, VK_TAB));
     const struct {
         UINT dpi;
         int percent;
@@ -820,6 +868,76 @@ TEST(KestromSkinSets, DpiChangeSwitchesTheSet) {
         EXPECT_EQ(after.top, before.top);
         ASSERT_NO_FATAL_FAILURE(ExpectSkinSet(kestrom, main, change.percent, change.screenshot));
     }
+    ASSERT_NO_FATAL_FAILURE(CloseWithExit(kestrom, main));
+}
+
+// A command runs from the click until its thread has ended, even while the
+// engine has not said Busy yet (its thread has not run on a loaded machine):
+// the progress ticks that see Busy 0 leave the elements disabled, and EXIT,
+// Alt+F4, Escape and the end of the session are refused all along.
+TEST(KestromGuard, CommandRunsFromTheClickUntilItsThreadEnds) {
+    ProgramFolder folder(EngineCopy::kHeldFlashBios);
+    ASSERT_EQ(folder.problem, "");
+    e2e::UniqueHandle started(CreateEventA(nullptr, TRUE, FALSE, e2e::kHeldEngineStarted));
+    e2e::UniqueHandle ticked(CreateEventA(nullptr, TRUE, FALSE, e2e::kHeldEngineTicked));
+    e2e::UniqueHandle release(CreateEventA(nullptr, TRUE, FALSE, e2e::kHeldEngineRelease));
+    ASSERT_TRUE(started && ticked && release);
+    for (HANDLE event : {started.get(), ticked.get(), release.get()}) ResetEvent(event);
+
+    Process kestrom;
+    HWND main = nullptr;
+    ASSERT_NO_FATAL_FAILURE(StartToMainWindow(folder, kestrom, &main));
+    robot::RgbImage idle;
+    RECT button = kUpdateFromFileRect;
+    MapWindowPoints(main, nullptr, reinterpret_cast<POINT*>(&button), 2);
+    ASSERT_TRUE(robot::CaptureScreenRect(button, &idle));
+    const Box refused = {"Message", kCloseWhileBusyText, {"OK"}, "OK", Owner::kMainWindow};
+    // The close requests, each refused with the box; EXIT, disabled, does
+    // nothing, and the box that follows it shows that it did not end the
+    // program.
+    // The keys go to the window with the focus: each box must be gone first.
+    auto answer_refusal = [&] {
+        ASSERT_NO_FATAL_FAILURE(AnswerBox(kestrom, refused));
+        robot::WindowQuery boxes;
+        boxes.caption = refused.caption;
+        boxes.process_id = kestrom.id();
+        for (const ULONGLONG deadline = GetTickCount64() + kWindowTimeoutMs;
+             !robot::FindWindows(boxes).empty() && GetTickCount64() < deadline;) {
+            Sleep(kPollMs);
+        }
+        ASSERT_TRUE(robot::FindWindows(boxes).empty()) << "the box stays";
+    };
+    auto refuse_every_close = [&] {
+        ASSERT_TRUE(robot::ClickAt(main, kExitButton.x, kExitButton.y));
+        ASSERT_TRUE(robot::PressKey(main, VK_ESCAPE));
+        ASSERT_NO_FATAL_FAILURE(answer_refusal());
+        ASSERT_TRUE(robot::PressKey(main, VK_F4, true));
+        ASSERT_NO_FATAL_FAILURE(answer_refusal());
+        DWORD_PTR answer = 1;
+        ASSERT_TRUE(SendMessageTimeoutA(main, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, kWindowTimeoutMs, &answer));
+        EXPECT_EQ(answer, 0u) << "the session may end in the middle of the write";
+        EXPECT_TRUE(kestrom.Running());
+    };
+
+    ASSERT_TRUE(robot::ClickAt(main, kUpdateFromFileButton.x, kUpdateFromFileButton.y));
+    ASSERT_EQ(WaitForSingleObject(started.get(), kWindowTimeoutMs), WAIT_OBJECT_0) << "FlashBIOS never ran";
+    ASSERT_NO_FATAL_FAILURE(refuse_every_close());
+    // Progress ticks have seen Busy 0 with the thread still running.
+    ASSERT_EQ(WaitForSingleObject(ticked.get(), kWindowTimeoutMs), WAIT_OBJECT_0) << "no progress tick";
+    ASSERT_NO_FATAL_FAILURE(refuse_every_close());
+    robot::RgbImage during;
+    ASSERT_TRUE(robot::CaptureScreenRect(button, &during));
+    EXPECT_NE(during.rgb, idle.rgb) << "the elements were enabled while the command ran";
+
+    // Once the thread has ended the display ends, and EXIT ends the program.
+    SetEvent(release.get());
+    robot::RgbImage after;
+    for (const ULONGLONG deadline = GetTickCount64() + kPaintTimeoutMs; GetTickCount64() < deadline;) {
+        ASSERT_TRUE(robot::CaptureScreenRect(button, &after));
+        if (after.rgb == idle.rgb) break;
+        Sleep(kPollMs);
+    }
+    EXPECT_EQ(after.rgb, idle.rgb) << "the elements came back";
     ASSERT_NO_FATAL_FAILURE(CloseWithExit(kestrom, main));
 }
 

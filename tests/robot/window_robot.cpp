@@ -185,6 +185,38 @@ bool ClickAt(HWND window, int x, int y) {
     return MoveMouse(window, x, y) && PressAt(window, x, y) && ReleaseAt(window, x, y);
 }
 
+bool DoubleClickAt(HWND window, int x, int y) {
+    return ClickAt(window, x, y) &&
+           PostMessageA(window, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(x, y)) != 0 && ReleaseAt(window, x, y);
+}
+
+HWND FocusOf(HWND window) {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    const DWORD thread = GetWindowThreadProcessId(window, nullptr);
+    if (thread != 0 && GetGUIThreadInfo(thread, &info) && info.hwndFocus != nullptr) return info.hwndFocus;
+    return window;
+}
+
+bool PressKey(HWND window, UINT virtual_key, bool alt) {
+    HWND target = FocusOf(window);
+    const LPARAM scan = LPARAM(MapVirtualKeyA(virtual_key, MAPVK_VK_TO_VSC) & 0xFF) << 16;
+    const LPARAM alt_bit = alt ? LPARAM(1) << 29 : 0;
+    const LPARAM up_bits = (LPARAM(1) << 30) | (LPARAM(1) << 31);
+    const UINT down = alt ? WM_SYSKEYDOWN : WM_KEYDOWN;
+    const UINT up = alt ? WM_SYSKEYUP : WM_KEYUP;
+    return PostMessageA(target, down, virtual_key, 1 | scan | alt_bit) != 0 &&
+           PostMessageA(target, up, virtual_key, 1 | scan | alt_bit | up_bits) != 0;
+}
+
+bool TypeText(HWND window, const std::string& text) {
+    HWND target = FocusOf(window);
+    for (unsigned char c : text) {
+        if (!PostMessageA(target, WM_CHAR, WPARAM(c), 1)) return false;
+    }
+    return true;
+}
+
 bool PressButton(HWND window, const std::string& text) {
     WindowInfo info;
     if (!ReadWindow(window, &info)) return false;

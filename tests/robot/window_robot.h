@@ -92,6 +92,21 @@ bool ClickAt(HWND window, int x, int y);
 bool PressAt(HWND window, int x, int y);
 bool ReleaseAt(HWND window, int x, int y);
 
+// A fast double click as the mouse sends it to a window whose class takes
+// double clicks: press, release, the double-click press, release.
+bool DoubleClickAt(HWND window, int x, int y);
+
+// The window that has the keyboard focus in window's thread, or window itself
+// when none has.
+HWND FocusOf(HWND window);
+
+// Keys posted to FocusOf(window) as the keyboard sends them: a key pressed
+// and released (WM_KEYDOWN, WM_KEYUP; with alt, WM_SYSKEYDOWN and WM_SYSKEYUP
+// with the Alt bit set), and text as its characters (WM_CHAR). The program's
+// own message loop sees them, the dialog manager's keyboard included.
+bool PressKey(HWND window, UINT virtual_key, bool alt = false);
+bool TypeText(HWND window, const std::string& text);
+
 // Presses the visible, enabled button whose text is text (an '&' marking the
 // access key may be left out) by posting its WM_COMMAND to window, as a click
 // would. False if no such button exists.

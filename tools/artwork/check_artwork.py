@@ -55,6 +55,16 @@ def expected_bitmaps():
         e[rid] = (40, 39)                          # launcher
     for rid in range(228, 234):
         e[rid] = (30, 28)                          # MINIMIZE image/mask pairs
+    for rid in range(234, 237):
+        e[rid] = (181, 24)                         # wide buttons 0..2, focus
+    e[237] = (180, 24)                             # About button, focus
+    for rid in range(238, 241):
+        e[rid] = (24, 24)                          # check boxes: focus, off
+    for rid in (241, 242):
+        e[rid] = (31, 28)                          # Help focus image/mask
+    for rid in range(243, 247):
+        e[rid] = (30, 28)                          # MINIMIZE, EXIT focus pairs
+    e[247] = (40, 39)                              # launcher, focus
     return e
 
 
@@ -74,9 +84,9 @@ def expected_set(percent, step):
 
 # (image, mask) pairs per small button and state, and where it sits.
 MASKED = {
-    "help": ((446, 30, 31), [(184, 185), (186, 187), (182, 183)]),
-    "exit": ((504, 30, 30), [(220, 221), (222, 223), (218, 219)]),
-    "minimize": ((475, 30, 30), [(230, 231), (232, 233), (228, 229)]),
+    "help": ((446, 30, 31), [(184, 185), (186, 187), (182, 183), (241, 242)]),
+    "exit": ((504, 30, 30), [(220, 221), (222, 223), (218, 219), (245, 246)]),
+    "minimize": ((475, 30, 30), [(230, 231), (232, 233), (228, 229), (243, 244)]),
 }
 FIELD_COLOUR = (0, 14, 76)
 FIELD_TOPS = (82, 101, 120, 137)

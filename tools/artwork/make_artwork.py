@@ -81,18 +81,30 @@ ICON_SIZES = (16, 32, 48)
 RC_FILE = "kestrom_bitmaps.rc"
 
 # Wide command buttons: (caption, icon, left, top, width, resting, hover,
-# pressed, disabled). Image and mask are the same bitmap.
+# pressed, disabled, keyboard focus). Image and mask are the same bitmap.
 WIDE_BUTTONS = (
-    ("Update BIOS from Server", "server", 362, 73, 181, 189, 191, 190, 188),
-    ("Update BIOS from File", "file", 362, 98, 181, 193, 195, 194, 192),
-    ("Save Current BIOS to File", "save", 362, 123, 181, 197, 199, 198, 196),
-    ("About Zorvik", "about", 362, 148, 180, 201, 203, 202, 200),
+    ("Update BIOS from Server", "server", 362, 73, 181, 189, 191, 190, 188, 234),
+    ("Update BIOS from File", "file", 362, 98, 181, 193, 195, 194, 192, 235),
+    ("Save Current BIOS to File", "save", 362, 123, 181, 197, 199, 198, 196, 236),
+    ("About Zorvik", "about", 362, 148, 180, 201, 203, 202, 200, 237),
 )
+# The access key of each wide button, underlined in its caption in every
+# look: the character at this position (Alt+S, Alt+F, Alt+V, Alt+A).
+ACCESS_KEYS = {
+    "Update BIOS from Server": 17,
+    "Update BIOS from File": 17,
+    "Save Current BIOS to File": 2,
+    "About Zorvik": 0,
+}
+# The ring of the keyboard focus look.
+FOCUS_RING = (255, 196, 60)
 WIDE_HEIGHT = 24
 
 # Check boxes: both share one set of bitmaps, image and mask the same.
 CHECK_IDS = {"checked": 213, "checked_hover": 214,
-             "unchecked": 215, "unchecked_hover": 216}
+             "unchecked": 215, "unchecked_hover": 216,
+             "checked_focus": 238, "unchecked_focus": 239,
+             "off": 240}  # off: a board family without these options
 CHECK_SIZE = 24
 CHECK_BOXES = (  # (left, top, label lines)
     (61, 207, ("Load CMOS default", "after BIOS update")),
@@ -102,15 +114,18 @@ CHECK_BOXES = (  # (left, top, label lines)
 # Small masked buttons: (glyph, left, top, width, (image, mask) per state).
 SMALL_HEIGHT = 28
 SMALL_BUTTONS = (
-    ("help", 446, 30, 31, {"rest": (184, 185), "hover": (186, 187), "pressed": (182, 183)}),
-    ("minimize", 475, 30, 30, {"rest": (230, 231), "hover": (232, 233), "pressed": (228, 229)}),
-    ("exit", 504, 30, 30, {"rest": (220, 221), "hover": (222, 223), "pressed": (218, 219)}),
+    ("help", 446, 30, 31, {"rest": (184, 185), "hover": (186, 187), "pressed": (182, 183),
+                           "focus": (241, 242)}),
+    ("minimize", 475, 30, 30, {"rest": (230, 231), "hover": (232, 233), "pressed": (228, 229),
+                               "focus": (243, 244)}),
+    ("exit", 504, 30, 30, {"rest": (220, 221), "hover": (222, 223), "pressed": (218, 219),
+                           "focus": (245, 246)}),
 )
 
 # Round launcher button, image and mask the same.
 ROUND_POS = (383, 23)
 ROUND_SIZE = (40, 39)
-ROUND_IDS = {"rest": 224, "hover": 225, "pressed": 226}
+ROUND_IDS = {"rest": 224, "hover": 225, "pressed": 226, "focus": 247}
 
 
 def placements():
@@ -119,9 +134,9 @@ def placements():
     cat = {SKIN_ID: (0, 0) + SKIN_SIZE + ("skin",)}
     for k in range(PROGRESS_STEPS + 1):
         cat[PROGRESS_FIRST + k] = PROGRESS_POS + PROGRESS_SIZE + ("progress frame %d" % k,)
-    for caption, _, left, top, w, rest, hover, pressed, disabled in WIDE_BUTTONS:
+    for caption, _, left, top, w, rest, hover, pressed, disabled, focus in WIDE_BUTTONS:
         for rid, state in ((rest, "resting"), (hover, "hover"),
-                           (pressed, "pressed"), (disabled, "disabled")):
+                           (pressed, "pressed"), (disabled, "disabled"), (focus, "focus")):
             cat[rid] = (left, top, w, WIDE_HEIGHT, "%s, %s" % (caption, state))
     cat[LOGO_REST_ID] = LOGO_POS + LOGO_SIZE + ("logo frame 8 (rest)",)
     for i, rid in enumerate(LOGO_ANIM_IDS):
@@ -464,7 +479,7 @@ def render_skin(base, bitmaps):
     img = base.copy()
     img.paste(bitmaps[LOGO_REST_ID], (edge(LOGO_POS[0]), edge(LOGO_POS[1])))
     img.paste(bitmaps[PROGRESS_FIRST], (edge(PROGRESS_POS[0]), edge(PROGRESS_POS[1])))
-    for _, _, left, top, _, rest, _, _, _ in WIDE_BUTTONS:
+    for _, _, left, top, _, rest, _, _, _, _ in WIDE_BUTTONS:
         img.paste(bitmaps[rest], (edge(left), edge(top)))
     for left, top, _ in CHECK_BOXES:
         img.paste(bitmaps[CHECK_IDS["checked"]], (edge(left), edge(top)))
@@ -576,6 +591,7 @@ WIDE_STYLE = {
     "hover":    ((60, 142, 236), (30, 88, 190), (150, 214, 255), (255, 255, 255), (255, 255, 255)),
     "pressed":  ((18, 44, 108), (36, 76, 156), (96, 156, 232), (210, 228, 255), ACCENT_HI),
     "disabled": ((48, 54, 72), (38, 42, 58), (66, 72, 92), (118, 124, 140), (100, 108, 126)),
+    "focus":    ((52, 84, 150), (30, 52, 108), (84, 120, 192), (255, 255, 255), ACCENT_HI),
 }
 
 
@@ -653,19 +669,36 @@ def wide_button(base, caption, icon, left, top, width, state):
             paint(img, extra[2], inner)
         elif extra[0] == "hole":
             paint(img, extra[1], inner)
+    if state == "focus":
+        # the focus ring, inside the border
+        ring = Shape(img).rrect(2, 2, w - 2, h - 3, 5)
+        ring.rrect(3.5, 3.5, w - 3.5, h - 4.5, 4, v=0)
+        paint(img, ring, FOCUS_RING)
     f = font(10, True)
     text(img, (31, h // 2 - 1 + dy), caption, f, ink, anchor="lm",
          shadow=None if state == "disabled" else SHADOW)
+    # the access key's underline, under its character
+    at = ACCESS_KEYS[caption]
+    x0 = length(31) + f.getlength(caption[:at])
+    x1 = length(31) + f.getlength(caption[:at + 1])
+    _, ImageDraw, _, _ = _pil()
+    base_y = h // 2 - 1 + dy + 6
+    ImageDraw.Draw(img).rectangle([int(round(x0)), edge(base_y), int(round(x1)) - 1, edge(base_y + 1) - 1],
+                                  fill=ink)
     return img
 
 
 # --------------------------------------------------------------------------
 # Check boxes
 
-def check_box(base, checked, hover):
+def check_box(base, checked, hover, focus=False):
     left, top, _ = CHECK_BOXES[0]
     img = crop(base, left, top, CHECK_SIZE, CHECK_SIZE)
     w, h = CHECK_SIZE, CHECK_SIZE
+    if focus:
+        ring = Shape(img).rrect(0, 0, w, h, 7)
+        ring.rrect(1.5, 1.5, w - 1.5, h - 1.5, 6, v=0)
+        paint(img, ring, FOCUS_RING)
     if hover:
         paint(img, Shape(img).rrect(0, 0, w, h, 7), ACCENT, 0.28)
     paint(img, Shape(img).rrect(3, 4, 21, 22, 5), SHADOW, 0.6)
@@ -687,6 +720,16 @@ def check_box(base, checked, hover):
     return img
 
 
+def check_box_off(base):
+    """A box that claims nothing: flat, dim, never ticked, for a board whose
+    family has neither option."""
+    left, top, _ = CHECK_BOXES[0]
+    img = crop(base, left, top, CHECK_SIZE, CHECK_SIZE)
+    paint(img, Shape(img).rrect(3, 3, 21, 21, 5), (66, 72, 92))
+    paint(img, Shape(img).rrect(4, 4, 20, 20, 4), (38, 42, 58))
+    return img
+
+
 # --------------------------------------------------------------------------
 # Small masked buttons and the round launcher
 
@@ -694,6 +737,7 @@ SMALL_STYLE = {
     "rest":    ((58, 84, 142), (28, 42, 84), (100, 134, 196), (214, 226, 246)),
     "hover":   ((76, 150, 240), (34, 92, 196), (160, 220, 255), (255, 255, 255)),
     "pressed": ((20, 44, 100), (40, 78, 150), (96, 150, 226), (200, 220, 250)),
+    "focus":   ((58, 84, 142), (28, 42, 84), FOCUS_RING, (255, 255, 255)),
 }
 EXIT_HOVER = ((244, 96, 92), (182, 32, 40), (255, 170, 160), (255, 255, 255))
 EXIT_PRESSED = ((120, 20, 28), (180, 40, 48), (230, 120, 120), (255, 230, 230))
@@ -729,7 +773,8 @@ def small_button(base, glyph, left, top, width, state):
     silhouette = Shape(img).circle(cx, cy + 0.5, r + 0.5)
     paint(img, Shape(img).circle(cx, cy + 1.0, r), SHADOW, 0.7)
     paint(img, Shape(img).circle(cx, cy, r), border)
-    paint(img, Shape(img).circle(cx, cy, r - 1), vgradient(*img.size, gtop, gbot, 3, 24))
+    inner = r - (2 if state == "focus" else 1)  # the focus look's ring is wider
+    paint(img, Shape(img).circle(cx, cy, inner), vgradient(*img.size, gtop, gbot, 3, 24))
     if state != "pressed":
         paint(img, Shape(img).ellipse(cx - 7.5, cy - 9.5, cx + 7.5, cy - 0.5), (255, 255, 255), 0.16)
     dy = 1 if state == "pressed" else 0
@@ -754,12 +799,15 @@ def round_button(base, state):
     if state == "hover":
         paint(img, Shape(img).circle(cx, cy, r + 2.5), ACCENT, 0.35)
     paint(img, Shape(img).circle(cx, cy + 1.2, r), SHADOW, 0.7)
-    ring = {"rest": (96, 140, 206), "hover": (170, 228, 255), "pressed": (90, 150, 220)}[state]
+    ring = {"rest": (96, 140, 206), "hover": (170, 228, 255), "pressed": (90, 150, 220),
+            "focus": FOCUS_RING}[state]
     paint(img, Shape(img).circle(cx, cy, r), ring)
     top, bot = {"rest": ((50, 120, 210), (18, 52, 130)),
                 "hover": ((80, 180, 255), (24, 90, 200)),
-                "pressed": ((16, 44, 110), (40, 100, 190))}[state]
-    paint(img, Shape(img).circle(cx, cy, r - 1.2), vgradient(*img.size, top, bot, 3, 36))
+                "pressed": ((16, 44, 110), (40, 100, 190)),
+                "focus": ((50, 120, 210), (18, 52, 130))}[state]
+    inner = r - (2.2 if state == "focus" else 1.2)
+    paint(img, Shape(img).circle(cx, cy, inner), vgradient(*img.size, top, bot, 3, 36))
     if state != "pressed":
         paint(img, Shape(img).ellipse(cx - 11.5, cy - 15.5, cx + 11.5, cy - 2), (255, 255, 255), 0.18)
     dy = 1.0 if state == "pressed" else 0.0
@@ -877,9 +925,9 @@ def _render_all():
     bm = {}
     for k in range(PROGRESS_STEPS + 1):
         bm[PROGRESS_FIRST + k] = progress_frame(base, k)
-    for caption, icon, left, top, width, rest, hover, pressed, disabled in WIDE_BUTTONS:
+    for caption, icon, left, top, width, rest, hover, pressed, disabled, focus in WIDE_BUTTONS:
         for rid, state in ((rest, "rest"), (hover, "hover"), (pressed, "pressed"),
-                           (disabled, "disabled")):
+                           (disabled, "disabled"), (focus, "focus")):
             bm[rid] = wide_button(base, caption, icon, left, top, width, state)
     bm[LOGO_REST_ID] = logo_frame(base, None)
     for i, rid in enumerate(LOGO_ANIM_IDS):
@@ -888,6 +936,9 @@ def _render_all():
     bm[CHECK_IDS["checked_hover"]] = check_box(base, True, True)
     bm[CHECK_IDS["unchecked"]] = check_box(base, False, False)
     bm[CHECK_IDS["unchecked_hover"]] = check_box(base, False, True)
+    bm[CHECK_IDS["checked_focus"]] = check_box(base, True, False, focus=True)
+    bm[CHECK_IDS["unchecked_focus"]] = check_box(base, False, False, focus=True)
+    bm[CHECK_IDS["off"]] = check_box_off(base)
     for glyph, left, top, width, states in SMALL_BUTTONS:
         for state, (img_id, mask_id) in states.items():
             bm[img_id], bm[mask_id] = small_button(base, glyph, left, top, width, state)

@@ -24,7 +24,7 @@ def window_mock(bitmaps, states=None):
     resting id to the id to draw instead (to show hover or pressed looks)."""
     states = states or {}
     skin = bitmaps[art.SKIN_ID].copy()
-    for _, _, left, top, _, rest, _, _, _ in art.WIDE_BUTTONS:
+    for _, _, left, top, _, rest, _, _, _, _ in art.WIDE_BUTTONS:
         skin.paste(bitmaps[states.get(rest, rest)], (left, top))
     cb = art.CHECK_IDS
     skin.paste(bitmaps[states.get("cmos", cb["checked"])], (61, 207))
