@@ -7,12 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "box_watcher.h"
 #include "checked_update.h"
+#include "debug_notes.h"
 #include "e2e_support.h"
 #include "engine_host.h"
 
@@ -39,35 +39,6 @@ void WriteBytes(const std::string& path, const std::string& bytes) {
     CloseHandle(file);
     ASSERT_EQ(written, bytes.size());
 }
-
-// This process's debug output, caught as the exception OutputDebugString
-// raises, while an instance lives.
-class DebugNotes {
-public:
-    DebugNotes() { handler_ = AddVectoredExceptionHandler(1, &DebugNotes::Catch); }
-    ~DebugNotes() { RemoveVectoredExceptionHandler(handler_); }
-    static std::vector<std::string> Take() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        std::vector<std::string> notes;
-        notes.swap(notes_);
-        return notes;
-    }
-
-private:
-    static LONG CALLBACK Catch(EXCEPTION_POINTERS* exception) {
-        const EXCEPTION_RECORD* record = exception->ExceptionRecord;
-        if (record->ExceptionCode == DBG_PRINTEXCEPTION_C && record->NumberParameters >= 2) {
-            std::lock_guard<std::mutex> lock(mutex_);
-            notes_.emplace_back(reinterpret_cast<const char*>(record->ExceptionInformation[1]));
-        }
-        return EXCEPTION_CONTINUE_SEARCH;
-    }
-    static std::mutex mutex_;
-    static std::vector<std::string> notes_;
-    void* handler_ = nullptr;
-};
-std::mutex DebugNotes::mutex_;
-std::vector<std::string> DebugNotes::notes_;
 
 // The other program: e2e_guard_holder.exe from the board's folder, writing
 // image until told to go on.
@@ -220,7 +191,7 @@ TEST_F(TwoWriters, AWriterEndedInTheMiddleOfItsWriteLeavesTheGuardToTheNextOne) 
     const std::string second = board_->File("second.bin");
     EXPECT_EQ(Export<FlashBiosFn>("FlashBIOS")(2, second.c_str(), 1, 0, 0), 1);
     EXPECT_TRUE(Part() == *second_) << "the next writer wrote its image";
-    const std::vector<std::string> told = DebugNotes::Take();
+    const std::vector<std::string> told = notes.Notes();
     ASSERT_EQ(told.size(), 1u);
     EXPECT_NE(told[0].find("ended without finishing"), std::string::npos) << told[0];
 

@@ -12,12 +12,7 @@
 
 namespace {
 
-using test_images::AwardImage;
-using test_images::Bytes;
-using test_images::UefiImage;
-
-constexpr uint32_t k1M = 0x100000;
-constexpr uint32_t k2M = 0x200000;
+using namespace test_images;
 
 class CheckedUpdate : public FlowTest {
 protected:

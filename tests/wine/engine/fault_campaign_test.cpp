@@ -28,7 +28,6 @@
 #include <functional>
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "bios_save.h"
@@ -45,12 +44,8 @@
 
 namespace {
 
-using test_images::AwardImage;
-using test_images::Bytes;
-using test_images::UefiImage;
+using namespace test_images;
 
-constexpr uint32_t k1M = 0x100000;
-constexpr uint32_t k2M = 0x200000;
 constexpr unsigned kDefaultRounds = 300;
 
 // The boards of the campaign, one per board mode and write plan.
@@ -169,20 +164,6 @@ const CampaignExport kExports[] = {
 };
 
 bool IsSave(Export e) { return e == Export::kSaveDialog || e == Export::kSavePath || e == Export::kSaveEx; }
-
-bool GuardFreeForAnotherThread() {
-    bool free = false;
-    std::thread probe([&] {
-        HANDLE guard = CreateMutexA(nullptr, FALSE, kOperationGuardName);
-        if (guard == nullptr) return;
-        const DWORD taken = WaitForSingleObject(guard, 0);
-        free = taken == WAIT_OBJECT_0 || taken == WAIT_ABANDONED;
-        if (free) ReleaseMutex(guard);
-        CloseHandle(guard);
-    });
-    probe.join();
-    return free;
-}
 
 unsigned EnvironmentNumber(const char* name, unsigned fallback) {
     const char* text = std::getenv(name);

@@ -17,11 +17,8 @@
 
 namespace {
 
-using test_images::AwardImage;
-using test_images::Bytes;
-using test_images::UefiImage;
+using namespace test_images;
 
-constexpr uint32_t k1M = 0x100000;
 constexpr char kPart[] = "8B22QW07";
 
 // What the call gets as its path.

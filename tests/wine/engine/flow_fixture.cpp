@@ -1,7 +1,9 @@
 #include "flow_fixture.h"
 
 #include <cstdlib>
+#include <thread>
 
+#include "exclusive_operation.h"
 #include "system_restart.h"
 #include "test_images.h"
 
@@ -75,6 +77,20 @@ std::string SmallDisk(const char* name) {
     const std::string path = HostPathInWine(std::string(root) + "/" + name + "/");
     if (GetFileAttributesA((path + "ready").c_str()) == INVALID_FILE_ATTRIBUTES) return {};
     return path;
+}
+
+bool GuardFreeForAnotherThread() {
+    bool free = false;
+    std::thread probe([&] {
+        HANDLE guard = CreateMutexA(nullptr, FALSE, kOperationGuardName);
+        if (guard == nullptr) return;
+        const DWORD taken = WaitForSingleObject(guard, 0);
+        free = taken == WAIT_OBJECT_0 || taken == WAIT_ABANDONED;
+        if (free) ReleaseMutex(guard);
+        CloseHandle(guard);
+    });
+    probe.join();
+    return free;
 }
 
 void FlowTest::StartBoard(uint32_t flashSize, int biosType, const char* partNumber, BoardFile extra) {

@@ -46,6 +46,11 @@ std::vector<std::string> FolderNames(const std::string& folder);
 // (it needs root).
 std::string SmallDisk(const char* name);
 
+// Whether a thread other than the caller could take the engine's operation
+// guard now (a Win32 mutex would let its owning thread in again, so the
+// caller cannot tell).
+bool GuardFreeForAnotherThread();
+
 class FlowTest : public EngineTest {
 protected:
     // Starts the engine on a board of that size, BIOS type and part number;

@@ -9,13 +9,13 @@
 
 #include <atomic>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "bios_save.h"
 #include "checked_update.h"
+#include "debug_notes.h"
 #include "exclusive_operation.h"
 #include "file_update_exports.h"
 #include "flow_fixture.h"
@@ -26,11 +26,8 @@
 
 namespace {
 
-using test_images::AwardImage;
-using test_images::Bytes;
-using test_images::UefiImage;
+using namespace test_images;
 
-constexpr uint32_t k1M = 0x100000;
 constexpr DWORD kHandshakeMs = 30000;
 
 // Holds the engine's machine-wide mutex on a thread of its own, as another
@@ -67,53 +64,6 @@ private:
     std::atomic<bool> abandon_{false};
     std::thread thread_;
 };
-
-// Whether a thread other than the caller could take the guard now (a Win32
-// mutex would let its owning thread in again, so the caller cannot tell).
-bool GuardFreeForAnotherThread() {
-    bool free = false;
-    std::thread probe([&] {
-        HANDLE guard = CreateMutexA(nullptr, FALSE, kOperationGuardName);
-        if (guard == nullptr) return;
-        const DWORD taken = WaitForSingleObject(guard, 0);
-        free = taken == WAIT_OBJECT_0 || taken == WAIT_ABANDONED;
-        if (free) ReleaseMutex(guard);
-        CloseHandle(guard);
-    });
-    probe.join();
-    return free;
-}
-
-// Catches this process's debug output (OutputDebugString raises it as an
-// exception before any monitor sees it) while it lives.
-class DebugNotes {
-public:
-    DebugNotes() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        notes_.clear();
-        handler_ = AddVectoredExceptionHandler(1, &DebugNotes::Catch);
-    }
-    ~DebugNotes() { RemoveVectoredExceptionHandler(handler_); }
-    std::vector<std::string> Notes() const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return notes_;
-    }
-
-private:
-    static LONG CALLBACK Catch(EXCEPTION_POINTERS* exception) {
-        const EXCEPTION_RECORD* record = exception->ExceptionRecord;
-        if (record->ExceptionCode == DBG_PRINTEXCEPTION_C && record->NumberParameters >= 2) {
-            std::lock_guard<std::mutex> lock(mutex_);
-            notes_.emplace_back(reinterpret_cast<const char*>(record->ExceptionInformation[1]));
-        }
-        return EXCEPTION_CONTINUE_SEARCH;
-    }
-    static std::mutex mutex_;
-    static std::vector<std::string> notes_;
-    void* handler_ = nullptr;
-};
-std::mutex DebugNotes::mutex_;
-std::vector<std::string> DebugNotes::notes_;
 
 class OperationGuard : public FlowTest {
 protected:

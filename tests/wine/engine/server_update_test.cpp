@@ -24,13 +24,13 @@ namespace {
 
 using test_images::AwardImage;
 using test_images::Bytes;
+using test_images::k1M;
 
 constexpr UINT kSiteDialog = 4002;
 constexpr UINT kModelDialog = 4003;
 constexpr UINT kConfirm = 4000;
 constexpr UINT kRestart = 4001;
 constexpr uint32_t k128K = 0x20000;
-constexpr uint32_t k1M = 0x100000;
 
 // Sites of config.ini, by list position.
 enum Site { kSite = 0, kMirror, kRefuses, kNoLogin, kNobody, kWrongDirectory, kEndless, kStalledCatalogue };

@@ -8,6 +8,11 @@
 
 namespace test_images {
 
+// Part and image sizes.
+constexpr uint32_t k512K = 0x80000;
+constexpr uint32_t k1M = 0x100000;
+constexpr uint32_t k2M = 0x200000;
+
 std::string Bytes(const std::vector<uint8_t>& bytes);
 std::string Pattern(size_t size, uint32_t seed);
 

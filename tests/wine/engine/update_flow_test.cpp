@@ -19,9 +19,7 @@
 
 namespace {
 
-using test_images::AwardImage;
-using test_images::Bytes;
-using test_images::UefiImage;
+using namespace test_images;
 
 constexpr UINT kCmsg2 = 4000;
 constexpr UINT kCmsg1 = 4001;
@@ -36,8 +34,6 @@ constexpr char kPathUnusable[] =
 constexpr char kCannotLoad[] = "Can not load ROM image from BIN file.\nMaybe BIN file size not match.";
 constexpr char kOperationRunning[] = "Another BIOS update or save is running !\nPlease wait until it has ended.";
 
-constexpr uint32_t k1M = 0x100000;
-constexpr uint32_t k2M = 0x200000;
 
 // How an interactive update ends after a good write.
 enum class Ending { kRestartOffered, kRebootAnnounced };

@@ -18,8 +18,9 @@
 
 namespace {
 
-constexpr uint32_t k1M = 0x100000;
-constexpr uint32_t k2M = 0x200000;
+using test_images::k1M;
+using test_images::k2M;
+
 constexpr char kPart[] = "3K41ZT01";
 
 enum class WritePath { kFile, kMemory, kServer, kUnattended };
