@@ -30,15 +30,6 @@ const char kZeroTimeAwardBoard[] =
     "[Journal]\r\n"
     "Path=flashsim.log\r\n";
 
-std::string ProgramDir() {
-    char path[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-    if (length == 0 || length >= sizeof path) return {};
-    std::string dir(path, length);
-    dir.erase(dir.find_last_of('\\') + 1);
-    return dir;
-}
-
 double Milliseconds(LARGE_INTEGER from, LARGE_INTEGER to) {
     static const double ticks_per_ms = [] {
         LARGE_INTEGER frequency;

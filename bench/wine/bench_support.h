@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "program_folder.h"
+
 namespace bench {
 
 // The files of a host's program folder.
@@ -21,8 +23,7 @@ extern const char kZeroTimeAwardBoard[];
 constexpr uint32_t kZeroTimeAwardFlashSize = 0x1000000;
 constexpr char kZeroTimeAwardPartNumber[] = "6A69VN01";
 
-// The folder of this program, with a trailing backslash; empty on failure.
-std::string ProgramDir();
+using robot::ProgramDir;  // this program's folder, with its trailing backslash
 
 double Milliseconds(LARGE_INTEGER from, LARGE_INTEGER to);
 LARGE_INTEGER Now();

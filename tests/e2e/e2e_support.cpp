@@ -12,15 +12,6 @@ constexpr DWORD kRescueTimeoutMs = 10000;
 
 }  // namespace
 
-std::string ProgramDir() {
-    char path[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-    if (length == 0 || length >= sizeof path) return {};
-    std::string dir(path, length);
-    dir.erase(dir.find_last_of('\\') + 1);
-    return dir;
-}
-
 std::string HostPathInWine(const std::string& unixPath) {
     std::string path = "Z:" + unixPath;
     for (char& c : path) {

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "program_folder.h"
+
 namespace e2e {
 
 struct HandleClose {
@@ -16,8 +18,7 @@ struct HandleClose {
 };
 using UniqueHandle = std::unique_ptr<void, HandleClose>;
 
-// Folder of the running program, with its trailing backslash.
-std::string ProgramDir();
+using robot::ProgramDir;  // this program's folder, with its trailing backslash
 
 bool FileExists(const std::string& path);
 

@@ -135,6 +135,29 @@ std::vector<uint8_t> ClientPixels(HWND window, RECT rect) {
     return image.rgb;
 }
 
+// Polls a client rectangle of window until it shows something other than
+// from (a picture, not an empty capture), or for two seconds; what it showed
+// last.
+std::vector<uint8_t> PixelsOtherThan(HWND window, RECT rect, const std::vector<uint8_t>& from) {
+    std::vector<uint8_t> shown;
+    for (int i = 0; i < 200 && (shown.empty() || shown == from); ++i) {
+        Sleep(10);
+        shown = ClientPixels(window, rect);
+    }
+    return shown;
+}
+
+// Polls a client rectangle of window until it shows want, or for two
+// seconds; what it showed last.
+std::vector<uint8_t> PixelsBecoming(HWND window, RECT rect, const std::vector<uint8_t>& want) {
+    std::vector<uint8_t> shown;
+    for (int i = 0; i < 200 && shown != want; ++i) {
+        Sleep(10);
+        shown = ClientPixels(window, rect);
+    }
+    return shown;
+}
+
 // Where two captures of one rectangle differ, for a failure message.
 std::string DiffBox(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, int width) {
     if (a.size() != b.size()) return "sizes differ";
@@ -232,14 +255,23 @@ protected:
         return MakeAwardImage(scratch_.File(std::string("image-") + filler + ".bin"), filler);
     }
 
-    // Starts Kestrom, consents, and waits for its main window.
+    // Starts Kestrom, consents, and waits for its main window; keeps the
+    // look of "Update BIOS from File" at rest.
     HWND Start(Kestrom& kestrom) {
         if (!kestrom.started()) return nullptr;
         HWND consent = kestrom.Window("Message");
         if (consent == nullptr || !robot::PressButton(consent, "OK")) return nullptr;
         HWND main = kestrom.Window("Zorvik");
-        if (main != nullptr) Repaint(main);
+        if (main == nullptr) return nullptr;
+        Repaint(main);
+        idle_button_ = ClientPixels(main, kUpdateFromFileRect);
         return main;
+    }
+
+    // Ends Kestrom by its EXIT element; it ends with 0.
+    void ExitByItsElement(const Kestrom& kestrom, HWND main) {
+        ASSERT_TRUE(robot::ClickAt(main, kExit.x, kExit.y));
+        EXPECT_EQ(kestrom.ExitCode(kFinishTimeoutMs), 0);
     }
 
     // Answers CMSG2 with OK and then CMSG1 with "Restart Later", sampling the
@@ -308,6 +340,7 @@ protected:
 
     ScratchDir scratch_;
     std::string image_;
+    std::vector<uint8_t> idle_button_;
     size_t journal_read_ = 0;
 };
 
@@ -315,33 +348,21 @@ TEST_F(KestromCommands, ElementsShowTheirLooksCheckBoxesToggleAndTheLogoMoves) {
     Kestrom kestrom(scratch_);
     HWND main = Start(kestrom);
     ASSERT_NE(main, nullptr);
-    const std::vector<uint8_t> resting = ClientPixels(main, kUpdateFromFileRect);
+    const std::vector<uint8_t> resting = idle_button_;
     ASSERT_FALSE(resting.empty());
     ASSERT_TRUE(robot::MoveMouse(main, kUpdateFromFile.x, kUpdateFromFile.y));
-    std::vector<uint8_t> hover;
-    for (int i = 0; i < 200 && (hover.empty() || hover == resting); ++i) {
-        Sleep(10);
-        hover = ClientPixels(main, kUpdateFromFileRect);
-    }
+    const std::vector<uint8_t> hover = PixelsOtherThan(main, kUpdateFromFileRect, resting);
     EXPECT_NE(hover, resting) << "the hover look differs from the resting one";
     EXPECT_TRUE(robot::SaveScreenshot(main, robot::ScreenshotPath("kestrom_hover_update_from_file.png")));
     ASSERT_TRUE(robot::PressAt(main, kUpdateFromFile.x, kUpdateFromFile.y));
-    std::vector<uint8_t> pressed;
-    for (int i = 0; i < 200 && (pressed.empty() || pressed == hover); ++i) {
-        Sleep(10);
-        pressed = ClientPixels(main, kUpdateFromFileRect);
-    }
+    const std::vector<uint8_t> pressed = PixelsOtherThan(main, kUpdateFromFileRect, hover);
     EXPECT_NE(pressed, hover) << "the pressed look differs from the hover one";
     EXPECT_NE(pressed, resting);
     EXPECT_TRUE(robot::SaveScreenshot(main, robot::ScreenshotPath("kestrom_pressed_update_from_file.png")));
     // Released outside: no command, the resting look again.
     ASSERT_TRUE(robot::ReleaseAt(main, 300, 130));
     ASSERT_TRUE(robot::MoveMouse(main, 300, 130));
-    std::vector<uint8_t> after;
-    for (int i = 0; i < 200 && after != resting; ++i) {
-        Sleep(10);
-        after = ClientPixels(main, kUpdateFromFileRect);
-    }
+    const std::vector<uint8_t> after = PixelsBecoming(main, kUpdateFromFileRect, resting);
     EXPECT_TRUE(after == resting) << DiffBox(after, resting, kUpdateFromFileRect.right - kUpdateFromFileRect.left);
     EXPECT_TRUE(robot::FindWindows({std::string("Open"), std::nullopt, kestrom.pid()}).empty()) << "no command ran";
 
@@ -349,39 +370,23 @@ TEST_F(KestromCommands, ElementsShowTheirLooksCheckBoxesToggleAndTheLogoMoves) {
     const std::vector<uint8_t> unchecked = ClientPixels(main, kClearDmiRect);
     ASSERT_TRUE(robot::ClickAt(main, kClearDmi.x, kClearDmi.y));
     ASSERT_TRUE(robot::MoveMouse(main, 300, 130));
-    std::vector<uint8_t> checked = unchecked;
-    for (int i = 0; i < 200 && checked == unchecked; ++i) {
-        Sleep(10);
-        checked = ClientPixels(main, kClearDmiRect);
-    }
+    const std::vector<uint8_t> checked = PixelsOtherThan(main, kClearDmiRect, unchecked);
     EXPECT_NE(checked, unchecked);
     EXPECT_TRUE(robot::SaveScreenshot(main, robot::ScreenshotPath("kestrom_clear_dmi_checked.png")));
     ASSERT_TRUE(robot::ClickAt(main, kClearDmi.x, kClearDmi.y));
     ASSERT_TRUE(robot::MoveMouse(main, 300, 130));
-    std::vector<uint8_t> again = checked;
-    for (int i = 0; i < 200 && again != unchecked; ++i) {
-        Sleep(10);
-        again = ClientPixels(main, kClearDmiRect);
-    }
-    EXPECT_EQ(again, unchecked);
+    EXPECT_EQ(PixelsBecoming(main, kClearDmiRect, unchecked), unchecked);
 
     // The logo moves on by itself.
     const std::vector<uint8_t> logo = ClientPixels(main, kLogo);
-    std::vector<uint8_t> later = logo;
-    for (int i = 0; i < 200 && later == logo; ++i) {
-        Sleep(10);
-        later = ClientPixels(main, kLogo);
-    }
-    EXPECT_NE(later, logo) << "the logo animates";
-    ASSERT_TRUE(robot::ClickAt(main, kExit.x, kExit.y));
-    EXPECT_EQ(kestrom.ExitCode(kFinishTimeoutMs), 0);
+    EXPECT_NE(PixelsOtherThan(main, kLogo, logo), logo) << "the logo animates";
+    ExitByItsElement(kestrom, main);
 }
 
 TEST_F(KestromCommands, UpdateFromAFileThenSaveTheFlashToAFile) {
     Kestrom kestrom(scratch_);
     HWND main = Start(kestrom);
     ASSERT_NE(main, nullptr);
-    const std::vector<uint8_t> idle_button = ClientPixels(main, kUpdateFromFileRect);
     const std::string image_path = scratch_.File("image-0x3C.bin");
     ASSERT_NE(Part(), image_);
 
@@ -401,7 +406,7 @@ TEST_F(KestromCommands, UpdateFromAFileThenSaveTheFlashToAFile) {
     ASSERT_NO_FATAL_FAILURE(ChooseFileIn(kestrom, "Open", image_path, "&Open", "kestrom_update_open_dialog.png"));
     const size_t frames = ConfirmWriteAndWatchProgress(kestrom, main, "kestrom_update_progress.png");
     EXPECT_GE(frames, 3u) << "the progress bar moved through its frames";
-    ASSERT_TRUE(WaitIdle(main, idle_button)) << "the command display ended";
+    ASSERT_TRUE(WaitIdle(main, idle_button_)) << "the command display ended";
     EXPECT_EQ(Part(), image_) << "the part holds the picked image";
 
     const std::string saved = scratch_.File("saved-after-update.bin");
@@ -412,11 +417,10 @@ TEST_F(KestromCommands, UpdateFromAFileThenSaveTheFlashToAFile) {
     ASSERT_TRUE(robot::ReadWindow(done, &info));
     EXPECT_EQ(info.StaticTexts(), std::vector<std::string>{"BIOS save completed !"});
     PressAndWaitGone(done, "OK");
-    ASSERT_TRUE(WaitIdle(main, idle_button));
+    ASSERT_TRUE(WaitIdle(main, idle_button_));
     EXPECT_EQ(ReadAll(saved), Part());
     EXPECT_TRUE(robot::SaveScreenshot(main, robot::ScreenshotPath("kestrom_idle_after_save.png")));
-    ASSERT_TRUE(robot::ClickAt(main, kExit.x, kExit.y));
-    EXPECT_EQ(kestrom.ExitCode(kFinishTimeoutMs), 0);
+    ExitByItsElement(kestrom, main);
 }
 
 TEST_F(KestromCommands, UpdateFromTheLoopbackServer) {
@@ -431,7 +435,6 @@ TEST_F(KestromCommands, UpdateFromTheLoopbackServer) {
     Kestrom kestrom(scratch_);
     HWND main = Start(kestrom);
     ASSERT_NE(main, nullptr);
-    const std::vector<uint8_t> idle_button = ClientPixels(main, kUpdateFromFileRect);
     ASSERT_TRUE(robot::ClickAt(main, kUpdateFromServer.x, kUpdateFromServer.y));
     HWND sites = kestrom.Window("Please select Zorvik server site");
     ASSERT_NE(sites, nullptr);
@@ -443,10 +446,9 @@ TEST_F(KestromCommands, UpdateFromTheLoopbackServer) {
     EXPECT_TRUE(robot::SaveScreenshot(models, robot::ScreenshotPath("kestrom_server_model_dialog.png")));
     PressAndWaitGone(models, "OK");
     EXPECT_GE(ConfirmWriteAndWatchProgress(kestrom, main, "kestrom_server_progress.png"), 2u);
-    ASSERT_TRUE(WaitIdle(main, idle_button));
+    ASSERT_TRUE(WaitIdle(main, idle_button_));
     EXPECT_EQ(Part(), served);
-    ASSERT_TRUE(robot::ClickAt(main, kExit.x, kExit.y));
-    EXPECT_EQ(kestrom.ExitCode(kFinishTimeoutMs), 0);
+    ExitByItsElement(kestrom, main);
 }
 
 // The check boxes reach the write as they show: "Clear DMI" checked is
@@ -457,7 +459,6 @@ TEST_F(KestromCommands, CheckBoxesReachTheWriteAsTheyShow) {
     Kestrom kestrom(scratch_);
     HWND main = Start(kestrom);
     ASSERT_NE(main, nullptr);
-    const std::vector<uint8_t> idle_button = ClientPixels(main, kUpdateFromFileRect);
     const struct {
         const char* shown;
         bool toggle_both;  // before this run
@@ -478,7 +479,7 @@ TEST_F(KestromCommands, CheckBoxesReachTheWriteAsTheyShow) {
         ASSERT_NO_FATAL_FAILURE(
             ChooseFileIn(kestrom, "Open", scratch_.File("image-0x3C.bin"), "&Open", "kestrom_checkboxes_open.png"));
         ASSERT_GE(ConfirmWriteAndWatchProgress(kestrom, main, "kestrom_checkboxes_progress.png"), 1u);
-        ASSERT_TRUE(WaitIdle(main, idle_button));
+        ASSERT_TRUE(WaitIdle(main, idle_button_));
         const std::vector<std::string> lines = NewJournalLines();
         std::string writes, all;
         bool loaded = false;
@@ -491,8 +492,7 @@ TEST_F(KestromCommands, CheckBoxesReachTheWriteAsTheyShow) {
         EXPECT_EQ(loaded, run.cmos_defaults_loaded) << "journal:" << all;
         EXPECT_EQ(Part(), image_);
     }
-    ASSERT_TRUE(robot::ClickAt(main, kExit.x, kExit.y));
-    EXPECT_EQ(kestrom.ExitCode(kFinishTimeoutMs), 0);
+    ExitByItsElement(kestrom, main);
 }
 
 // The keyboard alone: Tab to "Update BIOS from File" (its focus look shows),
@@ -503,7 +503,6 @@ TEST_F(KestromCommands, KeyboardAloneRunsAnUpdateFromAFile) {
     Kestrom kestrom(scratch_);
     HWND main = Start(kestrom);
     ASSERT_NE(main, nullptr);
-    const std::vector<uint8_t> idle_button = ClientPixels(main, kUpdateFromFileRect);
     // Reading order: the launcher, Help, MINIMIZE, EXIT, then the wide buttons.
     for (int i = 0; i < 7; ++i) ASSERT_TRUE(robot::PressKey(main, VK_TAB));
     ASSERT_TRUE(WaitForState(main, "Save Current BIOS to File", STATE_SYSTEM_FOCUSED, 0));
@@ -511,7 +510,7 @@ TEST_F(KestromCommands, KeyboardAloneRunsAnUpdateFromAFile) {
     ASSERT_TRUE(robot::PressKey(main, VK_UP));
     ASSERT_TRUE(WaitForState(main, "Update BIOS from File", STATE_SYSTEM_FOCUSED, 0));
     const std::vector<uint8_t> focused = ClientPixels(main, kUpdateFromFileRect);
-    EXPECT_NE(focused, idle_button) << "the focus look shows";
+    EXPECT_NE(focused, idle_button_) << "the focus look shows";
     EXPECT_TRUE(robot::SaveScreenshot(main, robot::ScreenshotPath("kestrom_focus_update_from_file.png")));
 
     ASSERT_TRUE(robot::PressKey(main, VK_RETURN));
@@ -564,7 +563,6 @@ TEST_F(KestromCommands, AssistiveTechnologyReadsEveryElement) {
     Kestrom kestrom(scratch_);
     HWND main = Start(kestrom);
     ASSERT_NE(main, nullptr);
-    const std::vector<uint8_t> idle_button = ClientPixels(main, kUpdateFromFileRect);
     constexpr long kButton = ROLE_SYSTEM_PUSHBUTTON, kCheck = ROLE_SYSTEM_CHECKBUTTON, kText = ROLE_SYSTEM_STATICTEXT;
     constexpr long kOn = STATE_SYSTEM_FOCUSABLE, kOff = STATE_SYSTEM_UNAVAILABLE, kChecked = STATE_SYSTEM_CHECKED,
                    kRead = STATE_SYSTEM_READONLY;
@@ -603,11 +601,10 @@ TEST_F(KestromCommands, AssistiveTechnologyReadsEveryElement) {
         EXPECT_EQ(during[i].name, expected[i].name);
     }
     PressAndWaitGone(open, "Cancel");
-    ASSERT_TRUE(WaitIdle(main, idle_button));
+    ASSERT_TRUE(WaitIdle(main, idle_button_));
     ASSERT_TRUE(WaitForState(main, "EXIT", kOn, kOff));
     EXPECT_EQ(ReadAccessible(main), expected) << "after the command";
-    ASSERT_TRUE(robot::ClickAt(main, kExit.x, kExit.y));
-    EXPECT_EQ(kestrom.ExitCode(kFinishTimeoutMs), 0);
+    ExitByItsElement(kestrom, main);
 }
 
 // The rough edges of the mouse: the hover look goes when the pointer leaves
@@ -620,7 +617,7 @@ TEST_F(KestromCommands, HoverLeaveLostCaptureAndDoubleClick) {
     Kestrom kestrom(scratch_);
     HWND main = Start(kestrom);
     ASSERT_NE(main, nullptr);
-    const std::vector<uint8_t> resting = ClientPixels(main, kUpdateFromFileRect);
+    const std::vector<uint8_t> resting = idle_button_;
     // The Tab behind the move in the window's queue marks when the move was
     // handled.
     POINT over = kUpdateFromFile;
@@ -650,8 +647,7 @@ TEST_F(KestromCommands, HoverLeaveLostCaptureAndDoubleClick) {
         << "three clicks leave Clear DMI checked";
     EXPECT_TRUE(robot::FindWindows({std::string("Open"), std::nullopt, kestrom.pid()}).empty())
         << "the release after the lost capture ran the command";
-    ASSERT_TRUE(robot::ClickAt(main, kExit.x, kExit.y));
-    EXPECT_EQ(kestrom.ExitCode(kFinishTimeoutMs), 0);
+    ExitByItsElement(kestrom, main);
 }
 
 // The about box of the system menu is owned by the main window, which it
@@ -684,8 +680,7 @@ TEST_F(KestromCommands, AboutBoxIsOwnedModalAndAlone) {
     EXPECT_EQ(info.owner, main);
     EXPECT_FALSE(IsWindowEnabled(main));
     PressAndWaitGone(box, "OK");
-    ASSERT_TRUE(robot::ClickAt(main, kExit.x, kExit.y));
-    EXPECT_EQ(kestrom.ExitCode(kFinishTimeoutMs), 0);
+    ExitByItsElement(kestrom, main);
 }
 
 // Help (F1 or its element) and the launcher, missing beside the program: a
@@ -714,8 +709,7 @@ TEST_F(KestromCommands, MissingHelpAndLauncherAreNamed) {
             << info.StaticTexts()[0];
         PressAndWaitGone(box, "OK");
     }
-    ASSERT_TRUE(robot::ClickAt(main, kExit.x, kExit.y));
-    EXPECT_EQ(kestrom.ExitCode(kFinishTimeoutMs), 0);
+    ExitByItsElement(kestrom, main);
 }
 
 // On a board whose family has no such options the check boxes show the off
@@ -741,8 +735,7 @@ TEST_F(KestromCommands, HiddenCheckBoxesClaimNothing) {
     for (const char* name : {"Clear DMI", "Load CMOS default after BIOS update"}) {
         EXPECT_EQ(AccessibleState(main, name), STATE_SYSTEM_UNAVAILABLE) << name;
     }
-    ASSERT_TRUE(robot::ClickAt(main, kExit.x, kExit.y));
-    EXPECT_EQ(kestrom.ExitCode(kFinishTimeoutMs), 0);
+    ExitByItsElement(kestrom, main);
 }
 
 }  // namespace

@@ -51,6 +51,11 @@ void WriteBytes(const std::string& path, const std::string& bytes) {
 
 HWND ListOf(HWND dialog) { return GetDlgItem(dialog, kListId); }
 
+// Picks entry index of the dialog's list and presses its OK.
+bool PickEntry(HWND dialog, int index) {
+    return robot::SelectListEntry(ListOf(dialog), index) && robot::PressButton(dialog, "OK");
+}
+
 class ServerUpdate : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -172,8 +177,7 @@ TEST_F(ServerUpdate, SiteAndModelArePickedInTheRealDialogsAndTheServedImageIsWri
     ASSERT_TRUE(robot::RequestClose(warning));
     ASSERT_TRUE(WaitUntilGone(warning));
     ASSERT_TRUE(IsWindow(models)) << "closing the warning returns to the list";
-    ASSERT_TRUE(robot::SelectListEntry(ListOf(models), 1));
-    ASSERT_TRUE(robot::PressButton(models, "OK"));
+    ASSERT_TRUE(PickEntry(models, 1));
 
     HWND confirm = WaitForDialog("Message");
     ASSERT_NE(confirm, nullptr) << "CMSG2 did not come up";
@@ -260,8 +264,7 @@ TEST_F(ServerUpdate, ACatalogueChangedAfterSigningAndAnImageThatIsNotPinnedAreRe
     EngineCall update([&] { return flash_bios(0, "c:\\NoFile", 1, 0, 0); });
     HWND sites = WaitForDialog("Please select Zorvik server site");
     ASSERT_NE(sites, nullptr) << "the site dialog did not come up";
-    ASSERT_TRUE(robot::SelectListEntry(ListOf(sites), 0));
-    ASSERT_TRUE(robot::PressButton(sites, "OK"));
+    ASSERT_TRUE(PickEntry(sites, 0));
     HWND refusal = WaitForDialog("ERROR");
     ASSERT_NE(refusal, nullptr) << "no message about the catalogue";
     robot::WindowInfo info;

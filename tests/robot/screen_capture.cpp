@@ -3,6 +3,8 @@
 #include <memory>
 #include <type_traits>
 
+#include "program_folder.h"
+
 namespace robot {
 namespace {
 
@@ -98,11 +100,8 @@ bool SaveScreenshot(HWND window, const std::string& path) {
 }
 
 std::string ScreenshotPath(const std::string& file_name) {
-    char path[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-    if (length == 0 || length >= sizeof path) return file_name;
-    std::string folder(path, length);
-    folder.erase(folder.find_last_of('\\') + 1);  // the program's folder, with its backslash
+    std::string folder = ProgramDir();
+    if (folder.empty()) return file_name;
     folder += "..\\screenshots";
     CreateDirectoryA(folder.c_str(), nullptr);
     return folder + "\\" + file_name;
