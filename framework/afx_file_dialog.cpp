@@ -59,11 +59,29 @@ struct ComRelease {
     void operator()(Interface* object) const { object->Release(); }
 };
 
+// COM, bound when an item dialog is first shown: a program that shows none
+// does not load it.
+struct ComFunctions {
+    decltype(&::CoInitializeEx) CoInitializeEx = BindLate<decltype(&::CoInitializeEx)>("ole32.dll", "CoInitializeEx");
+    decltype(&::CoUninitialize) CoUninitialize = BindLate<decltype(&::CoUninitialize)>("ole32.dll", "CoUninitialize");
+    decltype(&::CoCreateInstance) CoCreateInstance =
+        BindLate<decltype(&::CoCreateInstance)>("ole32.dll", "CoCreateInstance");
+    decltype(&::CoTaskMemFree) CoTaskMemFree = BindLate<decltype(&::CoTaskMemFree)>("ole32.dll", "CoTaskMemFree");
+    bool bound() const { return CoInitializeEx && CoUninitialize && CoCreateInstance && CoTaskMemFree; }
+};
+
+const ComFunctions& Com() {
+    static const ComFunctions functions;
+    return functions;
+}
+
 class ComApartment {
 public:
-    ComApartment() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
+    ComApartment()
+        : result_(Com().bound() ? Com().CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)
+                                : E_FAIL) {}
     ~ComApartment() {
-        if (SUCCEEDED(result_)) CoUninitialize();
+        if (SUCCEEDED(result_)) Com().CoUninitialize();
     }
     ComApartment(const ComApartment&) = delete;
     ComApartment& operator=(const ComApartment&) = delete;
@@ -108,7 +126,7 @@ INT_PTR CFileDialog::ShowItemDialog(bool* shown) {
     ComApartment apartment;
     if (!apartment.usable()) return IDCANCEL;
     IFileDialog* raw = nullptr;
-    if (FAILED(CoCreateInstance(open_ ? CLSID_FileOpenDialog : CLSID_FileSaveDialog, nullptr, CLSCTX_INPROC_SERVER,
+    if (FAILED(Com().CoCreateInstance(open_ ? CLSID_FileOpenDialog : CLSID_FileSaveDialog, nullptr, CLSCTX_INPROC_SERVER,
                                 IID_IFileDialog, reinterpret_cast<void**>(&raw)))) {
         return IDCANCEL;
     }
@@ -150,7 +168,7 @@ INT_PTR CFileDialog::ShowItemDialog(bool* shown) {
     wchar_t* wide_path = nullptr;
     if (FAILED(item->GetDisplayName(SIGDN_FILESYSPATH, &wide_path))) return IDCANCEL;
     path_ = Narrow(wide_path);
-    CoTaskMemFree(wide_path);
+    Com().CoTaskMemFree(wide_path);
     return IDOK;
 }
 

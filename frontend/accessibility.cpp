@@ -6,10 +6,39 @@
 
 #include "focus_order.h"
 #include "front_end.h"
+#include "late_binding.h"
 #include "keyboard_focus.h"
 #include "skin.h"
 
 namespace {
+
+// The accessibility and COM functions, bound on the first request for the
+// window's object: most runs meet no assistive technology, and loading
+// these libraries at start-up would slow every start.
+struct OleFunctions {
+    decltype(&::CoInitializeEx) CoInitializeEx = BindLate<decltype(&::CoInitializeEx)>("ole32.dll", "CoInitializeEx");
+    decltype(&::LresultFromObject) LresultFromObject =
+        BindLate<decltype(&::LresultFromObject)>("oleacc.dll", "LresultFromObject");
+    decltype(&::CreateStdAccessibleObject) CreateStdAccessibleObject =
+        BindLate<decltype(&::CreateStdAccessibleObject)>("oleacc.dll", "CreateStdAccessibleObject");
+    decltype(&::SysAllocStringLen) SysAllocStringLen =
+        BindLate<decltype(&::SysAllocStringLen)>("oleaut32.dll", "SysAllocStringLen");
+    bool bound() const { return CoInitializeEx && LresultFromObject && CreateStdAccessibleObject && SysAllocStringLen; }
+};
+
+// Bound once, on the user-interface thread, which enters its
+// single-threaded apartment then.
+const OleFunctions& Ole() {
+    static const OleFunctions functions = [] {
+        OleFunctions bound;
+        if (bound.CoInitializeEx != nullptr) bound.CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        return bound;
+    }();
+    return functions;
+}
+
+// VariantInit, without the library: an empty variant.
+void EmptyVariant(VARIANT* variant) { variant->vt = VT_EMPTY; }
 
 // The panel's lines and the status line, after the elements; their field
 // rectangles in client coordinates.
@@ -41,7 +70,7 @@ const char* ShortcutOf(int index) {
 
 BSTR Text(const std::string& text) {
     const int wide = MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), nullptr, 0);
-    BSTR result = SysAllocStringLen(nullptr, UINT(wide));
+    BSTR result = Ole().SysAllocStringLen(nullptr, UINT(wide));
     if (result != nullptr && wide > 0) MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), result, wide);
     return result;
 }
@@ -114,7 +143,7 @@ public:
     HRESULT STDMETHODCALLTYPE get_accParent(IDispatch** parent) override {
         *parent = nullptr;
         if (!IsWindow(window_)) return E_FAIL;
-        return CreateStdAccessibleObject(window_, OBJID_WINDOW, IID_IDispatch, reinterpret_cast<void**>(parent));
+        return Ole().CreateStdAccessibleObject(window_, OBJID_WINDOW, IID_IDispatch, reinterpret_cast<void**>(parent));
     }
     HRESULT STDMETHODCALLTYPE get_accChildCount(long* count) override {
         *count = FrontEnd.skin.count + kTextLineCount;
@@ -143,7 +172,7 @@ public:
     }
     HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT child, BSTR* text) override { return Nothing(child, text); }
     HRESULT STDMETHODCALLTYPE get_accRole(VARIANT child, VARIANT* role) override {
-        VariantInit(role);
+        EmptyVariant(role);
         if (!Valid(child)) return E_INVALIDARG;
         role->vt = VT_I4;
         const int index = ElementOfChild(child.lVal);
@@ -157,7 +186,7 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_accState(VARIANT child, VARIANT* state) override {
-        VariantInit(state);
+        EmptyVariant(state);
         if (!Valid(child)) return E_INVALIDARG;
         state->vt = VT_I4;
         state->lVal = 0;
@@ -198,14 +227,14 @@ public:
         return shortcut != nullptr ? Give(std::string(shortcut), keys) : S_FALSE;
     }
     HRESULT STDMETHODCALLTYPE get_accFocus(VARIANT* focus) override {
-        VariantInit(focus);
+        EmptyVariant(focus);
         if (GetFocus() != window_) return S_FALSE;
         focus->vt = VT_I4;
         focus->lVal = FocusedChild();
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_accSelection(VARIANT* selection) override {
-        VariantInit(selection);
+        EmptyVariant(selection);
         return S_FALSE;
     }
     HRESULT STDMETHODCALLTYPE get_accDefaultAction(VARIANT child, BSTR* action) override {
@@ -236,11 +265,11 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE accNavigate(long, VARIANT, VARIANT* end) override {
-        VariantInit(end);
+        EmptyVariant(end);
         return E_NOTIMPL;
     }
     HRESULT STDMETHODCALLTYPE accHitTest(long x, long y, VARIANT* child) override {
-        VariantInit(child);
+        EmptyVariant(child);
         POINT point = {x, y};
         ScreenToClient(window_, &point);
         RECT client;
@@ -293,9 +322,9 @@ private:
 }  // namespace
 
 LRESULT AccessibleObjectResult(HWND window, WPARAM wParam, LPARAM lParam) {
-    if (LONG(lParam) != OBJID_CLIENT) return 0;
+    if (LONG(lParam) != OBJID_CLIENT || !Ole().bound()) return 0;
     SkinAccessible* object = new SkinAccessible(window);
-    const LRESULT result = LresultFromObject(__uuidof(IAccessible), wParam, object);
+    const LRESULT result = Ole().LresultFromObject(__uuidof(IAccessible), wParam, object);
     object->Release();
     return result > 0 ? result : 0;
 }

@@ -3,8 +3,9 @@
 // in reading order (push buttons and check boxes, named by their tooltips,
 // with their disabled, checked, focused, hot and pressed states), the four
 // lines of the information panel and the status line (static texts with
-// their values). Its calls arrive on the user-interface thread, which must
-// have entered a single-threaded COM apartment.
+// their values). Its calls arrive on the user-interface thread, which enters
+// a single-threaded COM apartment on the first request; the accessibility
+// and COM libraries are loaded then, not at start-up.
 #pragma once
 
 #include <windows.h>

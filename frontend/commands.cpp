@@ -192,9 +192,11 @@ void ProgressTick(HWND window) {
             SkinElement& element = table.elements[i];
             // Hidden check boxes stay out of reach.
             element.disabled = IsCheckBox(i) && FrontEnd.checkBoxesHidden ? 1 : 0;
-            if (IsWideButton(i)) {
-                const SIZE size = BitmapSize(element.restingImage);
-                DrawPlain(dc, element.restingImage, element.left, element.top, size.cx, size.cy);
+            HBITMAP image = nullptr;
+            HBITMAP mask = nullptr;
+            if (IsWideButton(i) && ElementLook(i, Look::kResting, &image, &mask)) {
+                const SIZE size = BitmapSize(image);
+                DrawPlain(dc, image, element.left, element.top, size.cx, size.cy);
             }
             NotifyStateChange(window, i);
         }

@@ -49,6 +49,27 @@ HRGN RegionOf(const vossel::WindowShape& shape, const vossel::ShapeBatch& batch)
     return ExtCreateRegion(nullptr, DWORD(data.size()), reinterpret_cast<const RGNDATA*>(data.data()));
 }
 
+// The panel's font for the skin set on screen, made once per set: the panel
+// draws several lines on each paint. The font grows with the skin set, not
+// with the screen's DPI, so that the text keeps to its fields whichever set
+// is shown.
+HFONT PanelFont() {
+    static HFONT font = nullptr;
+    static LONG fontHeight = 0;
+    const LONG height = -MulDiv(kPanelFontTenthsOfPoint, SkinPx(vossel::kBaseDpi), 720);
+    if (font != nullptr && height == fontHeight) return font;
+    LOGFONTA description = {};
+    description.lfHeight = height;
+    description.lfWeight = kPanelFontWeight;
+    lstrcpynA(description.lfFaceName, kPanelFontFace, sizeof description.lfFaceName);
+    if (HFONT made = CreateFontIndirectA(&description)) {
+        if (font != nullptr) DeleteObject(font);
+        font = made;
+        fontHeight = height;
+    }
+    return font;
+}
+
 }  // namespace
 
 SIZE BitmapSize(HBITMAP bitmap) {
@@ -120,14 +141,7 @@ void DrawPanelText(HWND window, const char* text, int x, int y, COLORREF backgro
     y = SkinPx(y);
     clipRight = SkinPx(clipRight);
     HDC dc = GetDC(window);
-    LOGFONTA description = {};
-    // The font grows with the skin set, not with the screen's DPI, so that
-    // the text keeps to its fields whichever set is shown.
-    description.lfHeight = -MulDiv(kPanelFontTenthsOfPoint, SkinPx(vossel::kBaseDpi), 720);
-    description.lfWeight = kPanelFontWeight;
-    lstrcpynA(description.lfFaceName, kPanelFontFace, sizeof description.lfFaceName);
-    HFONT font = CreateFontIndirectA(&description);
-    HGDIOBJ old = SelectObject(dc, font);
+    HGDIOBJ old = SelectObject(dc, PanelFont());
     SetTextColor(dc, kPanelTextColour);
     SetBkColor(dc, background);
     const int length = int(vossel::PanelTextDrawnLength(text));
@@ -136,7 +150,6 @@ void DrawPanelText(HWND window, const char* text, int x, int y, COLORREF backgro
     const RECT clip = {x, y, clipRight > x ? clipRight : x, y + extent.cy};
     ExtTextOutA(dc, x, y, ETO_CLIPPED | ETO_OPAQUE, &clip, text, UINT(length), nullptr);
     SelectObject(dc, old);
-    DeleteObject(font);
     ReleaseDC(window, dc);
 }
 

@@ -17,7 +17,7 @@ using GetProgressFn = void(__cdecl*)(int* status, int* percent, int* busy);
 using FlashBiosFn = int(__cdecl*)(int source, const char* path, int keepDmi, int loadCmosDefaults,
                                   unsigned imageLength);
 
-// One skin element: its rectangle, marks and looks.
+// One skin element: its rectangle and marks (its looks: ElementLook).
 struct SkinElement {
     int32_t top;
     int32_t left;
@@ -25,18 +25,8 @@ struct SkinElement {
     int32_t bottom;
     int32_t hover;
     int32_t pressed;
-    HBITMAP restingImage;
-    HBITMAP restingMask;
-    HBITMAP hoverImage;
-    HBITMAP hoverMask;
-    HBITMAP pressedImage;
-    HBITMAP pressedMask;
-    HBITMAP disabledImage;
-    HBITMAP disabledMask;
     const char* name;
     uint8_t disabled;
-    HBITMAP focusImage;  // the keyboard focus look
-    HBITMAP focusMask;
 
     // Strictly inside: points on the edges lie outside.
     bool Contains(int x, int y) const { return left < x && x < right && top < y && y < bottom; }
@@ -99,14 +89,6 @@ struct FrontEndState {
     // looks are those of this set.
     int skinPercent = 100;
     SkinElementTable skin;
-    // The check boxes' own looks besides the table's.
-    HBITMAP checkedResting = nullptr;  // 213
-    HBITMAP checkedHover = nullptr;    // 214
-    HBITMAP uncheckedHover = nullptr;  // 216
-    HBITMAP uncheckedResting = nullptr;  // 215
-    HBITMAP checkedFocus = nullptr;
-    HBITMAP uncheckedFocus = nullptr;
-    HBITMAP checkBoxOff = nullptr;
 
     // The keyboard focus: the element that has it (-1: none yet), shown in
     // its focus look while it is enabled.

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <string>
 
 #include "about_dialog.h"
@@ -118,7 +119,7 @@ BOOL CKestromDlg::OnInitDialog() {
         return FALSE;
     }
     EnableDebugPrivilege(GetCurrentProcess());
-    for (const char* name : vossel::kConflictingProgramNames) TerminateProcessesByName(name);
+    TerminateProcessesByName(vossel::kConflictingProgramNames, std::size(vossel::kConflictingProgramNames));
 
     FrontEnd.engine = LoadLibraryA(kEngineFile);
     if (FrontEnd.engine == nullptr) {
@@ -165,8 +166,6 @@ BOOL CKestromDlg::OnInitDialog() {
     FrontEnd.progressStatus = 0;
     FrontEnd.progressPercent = 100;
     FrontEnd.busy = 0;
-    // The skin's keyboard and its accessible object live on this thread.
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     SetFocus(window);
     return FALSE;
 }

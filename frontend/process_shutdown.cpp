@@ -75,13 +75,16 @@ int EnableDebugPrivilege(HANDLE process) {
     return result;
 }
 
-int TerminateProcessesByName(const char* name) {
-    WalkProcesses([name](const PROCESSENTRY32& entry) {
-        if (vossel::SameExecutableName(entry.szExeFile, sizeof entry.szExeFile, name)) {
+int TerminateProcessesByName(const char* const* names, size_t count) {
+    // One snapshot for every name: each costs a walk of the system's processes.
+    WalkProcesses([names, count](const PROCESSENTRY32& entry) {
+        for (size_t i = 0; i < count; ++i) {
+            if (!vossel::SameExecutableName(entry.szExeFile, sizeof entry.szExeFile, names[i])) continue;
             if (HANDLE process = OpenProcess(PROCESS_ALL_ACCESS, FALSE, entry.th32ProcessID)) {
                 TerminateProcess(process, 0);
                 CloseHandle(process);
             }
+            break;
         }
         return true;  // every instance, not only the first
     });

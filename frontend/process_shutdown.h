@@ -5,13 +5,15 @@
 
 #include <windows.h>
 
+#include <cstddef>
+
 // 1 when "SeDebugPrivilege" is enabled in the token of process, else 0.
 int EnableDebugPrivilege(HANDLE process);
 
 // Ends, with exit code 0, every running process whose executable file name
-// is name (ASCII letters compared without regard to case, whole names only).
-// Always 1.
-int TerminateProcessesByName(const char* name);
+// is one of the count names (ASCII letters compared without regard to case,
+// whole names only). Always 1.
+int TerminateProcessesByName(const char* const* names, size_t count);
 
 // Whether a process running the executable file name runs now (same
 // comparison); false when the processes cannot be listed.

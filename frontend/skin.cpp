@@ -2,8 +2,6 @@
 
 #include <commctrl.h>
 
-#include <vector>
-
 #include "accessibility.h"
 #include "dpi_scale.h"
 #include "drawing.h"
@@ -41,8 +39,18 @@ constexpr int kCheckedFocus = 238;
 constexpr int kUncheckedFocus = 239;
 constexpr int kCheckBoxOff = 240;
 
-// The bitmaps of the set on screen, freed when another set replaces them.
-std::vector<HBITMAP> loadedLooks;
+// The looks of the set on screen by resource number, each loaded on its first
+// use (most are never drawn in a run: hover, pressed, focus) and freed when
+// another set replaces them.
+constexpr int kLookCapacity = 256;
+HBITMAP setLooks[kLookCapacity] = {};
+HINSTANCE lookInstance = nullptr;
+
+HBITMAP LookBitmap(int id) {
+    if (id <= 0 || id >= kLookCapacity) return nullptr;
+    if (setLooks[id] == nullptr) setLooks[id] = LoadBitmapA(lookInstance, MAKEINTRESOURCEA(SkinBitmapId(id)));
+    return setLooks[id];
+}
 
 }  // namespace
 
@@ -66,18 +74,11 @@ void BuildSkinElements(HINSTANCE instance, int32_t biosVendor) {
 }
 
 void LoadSkinSet(HINSTANCE instance) {
-    for (HBITMAP look : loadedLooks) DeleteObject(look);
-    loadedLooks.clear();
-    // The same bitmap serves as image and mask where the table names one.
-    HBITMAP loaded[256] = {};
-    auto bitmap = [&](int id) -> HBITMAP {
-        if (id <= 0 || id >= 256) return nullptr;
-        if (loaded[id] == nullptr) {
-            loaded[id] = LoadBitmapA(instance, MAKEINTRESOURCEA(SkinBitmapId(id)));
-            if (loaded[id] != nullptr) loadedLooks.push_back(loaded[id]);
-        }
-        return loaded[id];
-    };
+    for (HBITMAP& look : setLooks) {
+        if (look != nullptr) DeleteObject(look);
+        look = nullptr;
+    }
+    lookInstance = instance;
     SkinElementTable& table = FrontEnd.skin;
     for (int i = 0; i < kElementCount; ++i) {
         const ElementLayout& layout = kElements[i];
@@ -88,24 +89,7 @@ void LoadSkinSet(HINSTANCE instance) {
         element.left = rect.left;
         element.right = rect.right;
         element.bottom = rect.bottom;
-        element.restingImage = bitmap(layout.resting);
-        element.restingMask = bitmap(layout.restingMask);
-        element.hoverImage = bitmap(layout.hover);
-        element.hoverMask = bitmap(layout.hoverMask);
-        element.pressedImage = bitmap(layout.pressed);
-        element.pressedMask = bitmap(layout.pressedMask);
-        element.disabledImage = bitmap(layout.disabled);
-        element.disabledMask = bitmap(layout.disabled);
-        element.focusImage = bitmap(layout.focus);
-        element.focusMask = bitmap(layout.focusMask);
     }
-    FrontEnd.checkedResting = bitmap(kCheckedResting);
-    FrontEnd.checkedHover = bitmap(kCheckedHover);
-    FrontEnd.uncheckedHover = bitmap(kUncheckedHover);
-    FrontEnd.uncheckedResting = bitmap(kUncheckedResting);
-    FrontEnd.checkedFocus = bitmap(kCheckedFocus);
-    FrontEnd.uncheckedFocus = bitmap(kUncheckedFocus);
-    FrontEnd.checkBoxOff = bitmap(kCheckBoxOff);
 }
 
 bool IsWideButton(int index) { return index >= kUpdateFromServer && index <= kAbout; }
@@ -117,46 +101,43 @@ bool CheckBoxChecked(int index) {
 }
 
 bool ElementLook(int index, Look look, HBITMAP* image, HBITMAP* mask) {
-    const SkinElement& element = FrontEnd.skin.elements[index];
+    const ElementLayout& layout = kElements[index];
+    // The same bitmap serves as image and mask where the table names one.
+    int imageId = 0;
+    int maskId = 0;
     if (IsCheckBox(index) && FrontEnd.checkBoxesHidden) {
-        *image = *mask = FrontEnd.checkBoxOff;
-        return *image != nullptr;
+        imageId = maskId = kCheckBoxOff;
+    } else {
+        const bool checked = IsCheckBox(index) && CheckBoxChecked(index);
+        switch (look) {
+        case Look::kResting:
+            imageId = layout.resting;
+            maskId = layout.restingMask;
+            if (IsCheckBox(index)) imageId = maskId = checked ? kCheckedResting : kUncheckedResting;
+            break;
+        case Look::kHover:
+            imageId = layout.hover;
+            maskId = layout.hoverMask;
+            if (IsCheckBox(index)) imageId = maskId = checked ? kCheckedHover : kUncheckedHover;
+            break;
+        case Look::kPressed:
+            imageId = layout.pressed;
+            maskId = layout.pressedMask;
+            break;
+        case Look::kDisabled:
+            imageId = maskId = layout.disabled;
+            // A check box keeps showing its state while a command runs.
+            if (IsCheckBox(index)) imageId = maskId = checked ? kCheckedResting : kUncheckedResting;
+            break;
+        case Look::kFocus:
+            imageId = layout.focus;
+            maskId = layout.focusMask;
+            if (IsCheckBox(index)) imageId = maskId = checked ? kCheckedFocus : kUncheckedFocus;
+            break;
+        }
     }
-    switch (look) {
-    case Look::kResting:
-        *image = element.restingImage;
-        *mask = element.restingMask;
-        if (IsCheckBox(index)) {
-            *image = *mask = CheckBoxChecked(index) ? FrontEnd.checkedResting : FrontEnd.uncheckedResting;
-        }
-        break;
-    case Look::kHover:
-        *image = element.hoverImage;
-        *mask = element.hoverMask;
-        if (IsCheckBox(index)) {
-            *image = *mask = CheckBoxChecked(index) ? FrontEnd.checkedHover : FrontEnd.uncheckedHover;
-        }
-        break;
-    case Look::kPressed:
-        *image = element.pressedImage;
-        *mask = element.pressedMask;
-        break;
-    case Look::kDisabled:
-        *image = element.disabledImage;
-        *mask = element.disabledMask;
-        // A check box keeps showing its state while a command runs.
-        if (IsCheckBox(index)) {
-            *image = *mask = CheckBoxChecked(index) ? FrontEnd.checkedResting : FrontEnd.uncheckedResting;
-        }
-        break;
-    case Look::kFocus:
-        *image = element.focusImage;
-        *mask = element.focusMask;
-        if (IsCheckBox(index)) {
-            *image = *mask = CheckBoxChecked(index) ? FrontEnd.checkedFocus : FrontEnd.uncheckedFocus;
-        }
-        break;
-    }
+    *image = LookBitmap(imageId);
+    *mask = LookBitmap(maskId);
     return *image != nullptr && *mask != nullptr;
 }
 

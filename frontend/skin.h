@@ -7,12 +7,13 @@
 
 #include "front_end.h"
 
-// Fills the element table and loads the looks of the set on screen; the
-// check boxes start disabled unless the BIOS is an Award BIOS.
+// Fills the element table for the set on screen; the check boxes start
+// disabled unless the BIOS is an Award BIOS.
 void BuildSkinElements(HINSTANCE instance, int32_t biosVendor);
-// Loads the looks and the rectangles of the set on screen
-// (FrontEnd.skinPercent) into the element table, keeping every element's
-// marks, and frees the looks of the set it replaces.
+// Loads the rectangles of the set on screen (FrontEnd.skinPercent) into the
+// element table, keeping every element's marks, and frees the looks of the
+// set it replaces; the new set's looks are loaded from instance as they are
+// first drawn.
 void LoadSkinSet(HINSTANCE instance);
 
 bool IsWideButton(int index);
@@ -24,7 +25,7 @@ void SetCheckBoxFlag(int index, int32_t checked);
 
 enum class Look { kResting, kHover, kPressed, kDisabled, kFocus };
 // The look's image and mask for the element at index (check boxes by their
-// state); false when the element has no such look.
+// state), loaded on first use; false when the element has no such look.
 bool ElementLook(int index, Look look, HBITMAP* image, HBITMAP* mask);
 void DrawElement(HDC dc, int index, Look look);
 
