@@ -24,8 +24,6 @@ inline constexpr size_t kDigestHexLength = 2 * kDigestSize;
 inline constexpr size_t kSignatureSize = 64;
 // A signature file longer than this is not read to its end.
 inline constexpr size_t kMaxSignatureFileSize = 4096;
-// A catalogue is read whole before it is judged; one longer is refused.
-inline constexpr size_t kMaxCatalogueSize = 4 * 1024 * 1024;
 
 using Digest = std::array<uint8_t, kDigestSize>;
 

@@ -97,14 +97,14 @@ bool ReplaceWholeFile(const std::string& path, const std::vector<uint8_t>& bytes
     return ok;
 }
 
-// The whole of a local file of at most kMaxCatalogueSize bytes; false when
-// there is none (or it cannot be read).
+// The whole of a local catalogue within the size limit; false when there is
+// none (or it cannot be read).
 bool ReadLocalFile(const std::string& path, std::vector<uint8_t>* bytes) {
     const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     LARGE_INTEGER size{};
-    bool ok = GetFileSizeEx(file, &size) && uint64_t(size.QuadPart) <= vossel::kMaxCatalogueSize;
+    bool ok = GetFileSizeEx(file, &size) && uint64_t(size.QuadPart) <= kCatalogueSizeLimit;
     if (ok) {
         bytes->resize(size_t(size.QuadPart));
         DWORD read = 0;
