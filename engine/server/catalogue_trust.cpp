@@ -7,9 +7,11 @@
 #include <mutex>
 #include <vector>
 
+#include "bios_save.h"
 #include "catalogue.h"
 #include "catalogue_keys.h"
 #include "ftp_retrieval.h"
+#include "image_loading.h"
 #include "profile_file.h"
 #include "server_config.h"
 #include "transfer_limits.h"
@@ -77,24 +79,13 @@ ServerFile ReadServerFile(CFtpConnection& connection, const char* name, size_t c
     return result;
 }
 
-// Replaces the file at path with bytes, or leaves it as it was: the bytes go
-// to a temporary file in the same folder first, which then takes its place.
+// Replaces the file at path with bytes, or leaves it as it was: the save
+// writer puts them in a temporary sibling that then takes the file's place.
+// Its own message about the disk is not this flow's to show.
 bool ReplaceWholeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-    const size_t slash = path.find_last_of("\\/");
-    const std::string folder = slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
-    char partial[MAX_PATH] = {};
-    if (GetTempFileNameA(folder.c_str(), "bio", 0, partial) == 0) return false;
-    const HANDLE file = CreateFileA(partial, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    bool ok = file != INVALID_HANDLE_VALUE;
-    if (ok) {
-        DWORD written = 0;
-        ok = bytes.empty() || (WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr) &&
-                               written == bytes.size());
-        ok = CloseHandle(file) && ok;
-    }
-    ok = ok && MoveFileExA(partial, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-    if (!ok) DeleteFileA(partial);
-    return ok;
+    static const uint8_t kNothing = 0;
+    CheckMessageCapture writer_message;
+    return SaveRomImageFile(bytes.empty() ? &kNothing : bytes.data(), path.c_str(), uint32_t(bytes.size())) == 0;
 }
 
 // The whole of a local catalogue within the size limit; false when there is
