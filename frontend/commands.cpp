@@ -20,6 +20,9 @@ namespace {
 constexpr char kNoFile[] = "c:\\NoFile";
 constexpr char kCloseWhileBusyText[] =
     "A BIOS update or save is running.\nPlease wait until it has ended before you close Zorvik.";
+constexpr char kLauncherFile[] = "Pronnel.exe";
+constexpr char kLauncherCommandLine[] = "Pronnel.exe /zorvik";
+constexpr char kHelpFile[] = "Zorvik.chm";
 constexpr UINT kServerPollMs = 200;
 constexpr UINT kFilePollMs = 50;
 constexpr UINT kSavePollMs = 200;
@@ -79,26 +82,37 @@ bool CommandThreadAlive() {
 
 // Help and the launcher lie beside the program; one that is missing or does
 // not start is named in a box.
-void OpenBeside(HWND window, const char* file, const char* parameters) {
+bool PresentBeside(HWND window, const char* file) {
     SetCurrentDirectoryA(FrontEnd.programDir.c_str());
-    const std::string path = FrontEnd.programDir + file;
+    if (GetFileAttributesA((FrontEnd.programDir + file).c_str()) != INVALID_FILE_ATTRIBUTES) return true;
     char text[700];
-    if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
-        std::snprintf(text, sizeof text, "%s was not found beside Zorvik, in\n%s", file, FrontEnd.programDir.c_str());
-        AfxShowMessageBox(window, text, "Message", MB_OK | MB_ICONEXCLAMATION);
-        return;
-    }
-    // The shell is bound here, on first use, and not at start-up: loading it
-    // and what it pulls in is a good part of the time to the first window
-    // under Wine.
+    std::snprintf(text, sizeof text, "%s was not found beside Zorvik, in\n%s", file, FrontEnd.programDir.c_str());
+    AfxShowMessageBox(window, text, "Message", MB_OK | MB_ICONEXCLAMATION);
+    return false;
+}
+
+void ReportNotStarted(HWND window, const char* file) {
+    char text[300];
+    std::snprintf(text, sizeof text, "%s could not be opened.", file);
+    AfxShowMessageBox(window, text, "Message", MB_OK | MB_ICONEXCLAMATION);
+}
+
+// The launcher starts the old way, from the program's folder.
+void StartLauncher(HWND window) {
+    if (!PresentBeside(window, kLauncherFile)) return;
+    if (WinExec(kLauncherCommandLine, SW_SHOW) <= 31) ReportNotStarted(window, kLauncherFile);
+}
+
+// The help file opens with the shell's default verb and no owner window. The
+// shell is bound here, on first use, and not at start-up: loading it and what
+// it pulls in is a good part of the time to the first window under Wine.
+void OpenHelp(HWND window) {
+    if (!PresentBeside(window, kHelpFile)) return;
     using ShellExecuteFn = HINSTANCE(WINAPI*)(HWND, const char*, const char*, const char*, const char*, int);
     static const auto shell_execute = BindLate<ShellExecuteFn>("shell32.dll", "ShellExecuteA");
-    const HINSTANCE started =
-        shell_execute != nullptr ? shell_execute(window, nullptr, path.c_str(), parameters, nullptr, SW_SHOW) : nullptr;
-    if (reinterpret_cast<INT_PTR>(started) <= 32) {
-        std::snprintf(text, sizeof text, "%s could not be opened.", file);
-        AfxShowMessageBox(window, text, "Message", MB_OK | MB_ICONEXCLAMATION);
-    }
+    const HINSTANCE opened =
+        shell_execute != nullptr ? shell_execute(nullptr, nullptr, kHelpFile, nullptr, nullptr, SW_SHOW) : nullptr;
+    if (reinterpret_cast<INT_PTR>(opened) <= 32) ReportNotStarted(window, kHelpFile);
 }
 
 void ShowAbout(HWND window) {
@@ -169,8 +183,8 @@ void RunElementCommand(HWND window, int index) {
     case kExit:
         if (MayEndProgram(window)) std::exit(0);
         break;
-    case kBrisko: OpenBeside(window, "Pronnel.exe", "/zorvik"); break;
-    case kHelp: OpenBeside(window, "Zorvik.chm", nullptr); break;
+    case kBrisko: StartLauncher(window); break;
+    case kHelp: OpenHelp(window); break;
     default: break;
     }
 }
