@@ -104,10 +104,9 @@ bool WriteImage(UpdatePath path, WritePlan plan, uint8_t* buffer, int keepDmi) {
         const bool upper_half = Engine.BoardMode == vossel::kBoardModeUpperHalf;
         const uint32_t length = upper_half ? flash_size / 2 : flash_size;
         if (upper_half) std::memcpy(buffer, buffer + length, length);
-        uint8_t* image = buffer;
         switch (plan) {
-        case WritePlan::kFlashWrite: return driver.W_Flash_Write(image, length, keepDmi) != 0;
-        case WritePlan::kFlashWriteExUefiOnAward: return driver.W_Flash_Write_Ex(image, length, keepDmi, 1) != 0;
+        case WritePlan::kFlashWrite: return driver.W_Flash_Write(buffer, length, keepDmi) != 0;
+        case WritePlan::kFlashWriteExUefiOnAward: return driver.W_Flash_Write_Ex(buffer, length, keepDmi, 1) != 0;
         case WritePlan::kFlashWriteDualBios:
         case WritePlan::kFlashWriteExAwardOnUefi:
         case WritePlan::kNoWriteCall: return true;  // not plans of an Award board

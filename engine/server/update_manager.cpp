@@ -70,7 +70,7 @@ int WriteAwardImage(ImageBuffer& buffer, uint32_t length) {
     const uint32_t write_length = Engine.BoardMode == vossel::kBoardModeUpperHalf ? k1M : size;
     // The image must fill what is written: a short download would go to the
     // part padded with zero bytes, a long one cut off.
-    if (length != (Engine.BoardMode == vossel::kBoardModeUpperHalf ? k1M : size)) return kUpdateBadImage;
+    if (length != write_length) return kUpdateBadImage;
     Engine.AwardFound = 0;
     if (!vossel::FindAwardSignature(buffer.data(), size)) return kUpdateWrongFamily;
     Engine.AwardFound = 1;
